@@ -1,0 +1,138 @@
+// Files and folders behind one narrow interface, so that the table engine, the
+// updater and the panel tool never call the operating system directly. Tests
+// substitute a FileSystemWrapper that overrides the calls they want to break.
+//
+// Paths are Windows-1252 bytes. On Windows they are passed to the ANSI API as
+// they are. On POSIX a path may use backslashes, each component resolves
+// case-insensitively when the exact name is missing, and a drive letter "X:"
+// maps to the folder named by the environment variable UPDATER_DRIVE_X.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/status.h"
+
+namespace kx::platform {
+
+// A point in time as a Windows FILETIME: 100-ns intervals since 1601-01-01 UTC.
+using FileTime = int64_t;
+
+enum class Access { Read, ReadWrite };
+
+// Who else may open the file while we hold it.
+enum class Share {
+  Exclusive,  // nobody (an open by anyone else fails with kErrSharingViolation)
+  Shared,     // anyone, for reading and writing
+};
+
+enum class Disposition {
+  OpenExisting,   // fails with kErrFileNotFound when missing
+  CreateAlways,   // creates, or truncates an existing file
+  CreateNew,      // fails with kErrFileExists when present
+  OpenAlways,     // opens, creating an empty file when missing
+};
+
+// An open file. Not thread-safe. Destroying it closes the handle and releases
+// its locks.
+class File {
+ public:
+  virtual ~File() = default;
+
+  // Reads up to n bytes at offset into buf; *got is the number read (less than
+  // n only at end of file).
+  virtual Status ReadAt(uint64_t offset, void* buf, size_t n, size_t* got) = 0;
+  // Writes n bytes at offset, extending the file when needed. On failure an
+  // unknown prefix of the bytes may have reached the file.
+  virtual Status WriteAt(uint64_t offset, const void* buf, size_t n) = 0;
+  virtual Status Size(uint64_t* size) = 0;
+  // Sets the file's size, cutting or zero-extending it.
+  virtual Status Truncate(uint64_t size) = 0;
+  // Makes every write so far durable.
+  virtual Status Flush() = 0;
+  // Locks the byte range for this handle, excluding every other handle, in this
+  // process or another. Does not wait: a range held elsewhere fails at once
+  // with kErrLockViolation. The range may lie beyond the end of the file.
+  virtual Status Lock(uint64_t offset, uint64_t length) = 0;
+  virtual Status Unlock(uint64_t offset, uint64_t length) = 0;
+};
+
+struct FileInfo {
+  std::string name;  // the name in its folder, as stored
+  bool is_folder = false;
+  bool read_only = false;
+  uint64_t size = 0;
+  FileTime creation = 0;
+  FileTime last_write = 0;
+};
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+
+  // On success stores a new file in *result. On failure *result is left empty
+  // and the status carries the Windows error code (2, 3, 4, 5, 32 ...).
+  virtual Status Open(const std::string& path, Access access, Share share, Disposition disposition,
+                      std::unique_ptr<File>* result) = 0;
+  // Renames a file or folder; fails when `to` exists.
+  virtual Status Rename(const std::string& from, const std::string& to) = 0;
+  // Copies contents (and on Windows attributes) over `to`, replacing it; the
+  // copy keeps the source's last-write time. Fails for a read-only target.
+  virtual Status CopyOver(const std::string& from, const std::string& to) = 0;
+  virtual Status Remove(const std::string& path) = 0;
+  virtual bool Exists(const std::string& path) = 0;
+  // Information on one file or folder; `name` is its stored name.
+  virtual Status Stat(const std::string& path, FileInfo* info) = 0;
+  virtual Status SetReadOnly(const std::string& path, bool read_only) = 0;
+  // Sets creation and last-write times (0 leaves one as it is; POSIX keeps
+  // only the last-write time).
+  virtual Status SetTimes(const std::string& path, FileTime creation, FileTime last_write) = 0;
+  // Every entry of the folder except "." and "..", in the order the system
+  // lists them.
+  virtual Status ListFolder(const std::string& path, std::vector<FileInfo>* entries) = 0;
+  virtual Status MakeFolder(const std::string& path) = 0;
+  virtual Status RemoveFolder(const std::string& path) = 0;
+};
+
+// The operating system's file system. Never destroyed.
+FileSystem* DefaultFileSystem();
+
+// Forwards every call to another file system; derive from it and override what
+// a test wants to change.
+class FileSystemWrapper : public FileSystem {
+ public:
+  explicit FileSystemWrapper(FileSystem* target) : target_(target) {}
+  FileSystem* target() const { return target_; }
+
+  Status Open(const std::string& path, Access access, Share share, Disposition disposition,
+              std::unique_ptr<File>* result) override {
+    return target_->Open(path, access, share, disposition, result);
+  }
+  Status Rename(const std::string& from, const std::string& to) override { return target_->Rename(from, to); }
+  Status CopyOver(const std::string& from, const std::string& to) override { return target_->CopyOver(from, to); }
+  Status Remove(const std::string& path) override { return target_->Remove(path); }
+  bool Exists(const std::string& path) override { return target_->Exists(path); }
+  Status Stat(const std::string& path, FileInfo* info) override { return target_->Stat(path, info); }
+  Status SetReadOnly(const std::string& path, bool read_only) override { return target_->SetReadOnly(path, read_only); }
+  Status SetTimes(const std::string& path, FileTime creation, FileTime last_write) override {
+    return target_->SetTimes(path, creation, last_write);
+  }
+  Status ListFolder(const std::string& path, std::vector<FileInfo>* entries) override {
+    return target_->ListFolder(path, entries);
+  }
+  Status MakeFolder(const std::string& path) override { return target_->MakeFolder(path); }
+  Status RemoveFolder(const std::string& path) override { return target_->RemoveFolder(path); }
+
+ private:
+  FileSystem* target_;
+};
+
+// Reads a whole file into *contents.
+Status ReadWholeFile(FileSystem* fs, const std::string& path, std::string* contents);
+// Creates or replaces a file with the given contents.
+Status WriteWholeFile(FileSystem* fs, const std::string& path, const std::string& contents);
+
+}  // namespace kx::platform

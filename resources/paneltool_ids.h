@@ -1,0 +1,3 @@
+// Resource identifiers of paneltool.exe, shared by paneltool.rc and the code.
+#pragma once
+#define IDI_APP 1

@@ -1,0 +1,3 @@
+// Resource identifiers of updater.exe, shared by updater.rc and the code.
+#pragma once
+#define IDI_APP 1
