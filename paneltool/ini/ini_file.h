@@ -1,0 +1,130 @@
+// INI files read and written key by key with the rules of the Windows profile
+// functions (GetPrivateProfileString and its family), as the panel's icon files
+// and the applications' uninstall files expect.
+//
+// Rules every implementation keeps:
+//   - Section and key names compare without regard to case (ASCII letters and
+//     the accented letters of Windows-1252). Names are trimmed of blanks.
+//   - A value read loses its leading and trailing blanks and then one pair of
+//     enclosing quotes ("..." or '...'); a read returns at most kMaxRead (2047)
+//     characters. Lists of pairs (ReadSectionPairs) carry values whole.
+//   - A key listed twice in a section reads as its first occurrence.
+//   - A section counts as present only when it holds at least one key; a key
+//     counts as present when it is listed, whatever its value (also empty).
+//   - Writing a key of a missing section appends the section at the end of the
+//     file; writing a missing key appends it after the last key of its section
+//     (its first occurrence, when the section is listed twice); writing an
+//     existing key replaces its value in place, keeping the spelling of its
+//     name.
+//   - Erasing a section removes its header and all its lines (every occurrence
+//     of the section when it is listed twice).
+//   - A missing file reads as empty and is created by the first flush that has
+//     something to write.
+//
+// The file engine (OpenIniFile) keeps the file in memory with an index of its
+// sections and keys, so that each call costs O(length of the names), not a scan
+// of the file. Changes stay in memory until Flush, which writes the whole file
+// atomically (a temporary file beside it, then a replace): a failed or
+// interrupted flush leaves the old file as it was. Every line the calls do not
+// change stays byte for byte: comments, blank lines, unknown lines, order, line
+// ends (CR LF, LF) and a missing final line end. Lines that the engine adds end
+// in CR LF.
+//
+// Not thread-safe. Names and values are Windows-1252 bytes; a value never holds
+// a line end (writing one is refused with an error status).
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/file_system.h"
+#include "platform/status.h"
+
+namespace kx::ini {
+
+// The most characters a read returns, as the profile functions do with the
+// 2048-byte buffer callers give them.
+inline constexpr size_t kMaxRead = 2047;
+
+struct IniPair {
+  std::string key;    // the key's name as spelled in the file
+  std::string value;  // as a read returns it (trimmed, one pair of quotes removed), not cut
+  bool operator==(const IniPair&) const = default;
+};
+
+class IniFile {
+ public:
+  virtual ~IniFile() = default;
+
+  // The path the file was opened with.
+  virtual const std::string& path() const = 0;
+
+  // The value of the key, or `default_value` when the section or key is
+  // missing; at most kMaxRead characters. The default is returned with its
+  // trailing blanks removed, as the profile functions do.
+  virtual std::string ReadString(const std::string& section, const std::string& key,
+                                 const std::string& default_value) = 0;
+
+  // True when the section holds at least one key.
+  virtual bool HasSection(const std::string& section) = 0;
+  // True when the key is listed in the section, whatever its value.
+  virtual bool HasKey(const std::string& section, const std::string& key) = 0;
+
+  // The names of the section's keys, in file order, each name once (its first
+  // spelling). Empty when the section is missing.
+  virtual std::vector<std::string> ReadSectionKeys(const std::string& section) = 0;
+  // The section's keys with their values, in file order, one pair per key name
+  // (the first occurrence's value), keys with empty values included. Values are
+  // whole (not cut at kMaxRead).
+  virtual std::vector<IniPair> ReadSectionPairs(const std::string& section) = 0;
+  // The names of the sections that hold at least one key, in file order, each
+  // once (its first spelling).
+  virtual std::vector<std::string> ReadSectionNames() = 0;
+
+  // Creates or replaces the key's value (see the rules above). The value is
+  // written as given: no quotes are added.
+  // Fails (status, nothing changed) when a name is empty or a name or value
+  // holds a line end; the profile-function implementation also fails with
+  // "Unable to write to " + path() when the system refuses the write.
+  virtual platform::Status WriteString(const std::string& section, const std::string& key,
+                                       const std::string& value) = 0;
+  // Removes the key's line from the section (every occurrence). Nothing to do
+  // when it is missing.
+  virtual platform::Status EraseKey(const std::string& section, const std::string& key) = 0;
+  // Removes the section's header and all its lines, also comments and blank
+  // lines up to the next section header. Nothing to do when it is missing.
+  virtual platform::Status EraseSection(const std::string& section) = 0;
+  // Makes the section hold exactly these pairs, in this order: when the
+  // section exists, its key lines are removed (every occurrence of the
+  // section), and the new lines take the place of its first key line (after its
+  // header when it had none); when missing, it is appended at the end. An empty
+  // list erases the section (as the profile function does). Pairs with an empty
+  // key are skipped; a key given twice is written once, with its first value.
+  virtual platform::Status WriteSection(const std::string& section, const std::vector<IniPair>& pairs) = 0;
+
+  // Writes the changes made since the last flush to disk. Nothing is written
+  // when nothing changed (a missing file stays missing after reads only). On
+  // failure the status message is "Unable to write to " + path(), the file on
+  // disk is as it was before, and the changes stay in memory (a later flush
+  // tries again).
+  virtual platform::Status Flush() = 0;
+};
+
+// Opens the file at `path` through `fs` and reads it into memory. A missing
+// file (or folder) is an empty file. On success stores the engine in *result;
+// when the file exists but can't be read, fails with the file system's status
+// and leaves *result empty. Destroying the engine discards unflushed changes:
+// callers flush at the end of each step.
+platform::Status OpenIniFile(platform::FileSystem* fs, const std::string& path, std::unique_ptr<IniFile>* result);
+
+// An IniFile that calls the Windows profile functions for every operation
+// (GetPrivateProfileStringA, WritePrivateProfileStringA,
+// GetPrivateProfileSectionA, WritePrivateProfileSectionA ...), for comparisons
+// and benchmarks. Windows only; nullptr elsewhere. The system decides how lines
+// are written; Flush asks it to write its cache to disk.
+std::unique_ptr<IniFile> OpenProfileIniFile(const std::string& path);
+
+}  // namespace kx::ini
