@@ -1,0 +1,142 @@
+#include "paneltool/ini/ini_text.h"
+
+#include <memory>
+
+namespace kx::ini {
+
+using platform::Status;
+
+bool IsIniBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f' || c == 0x1a;
+}
+
+std::string TrimBlanks(const std::string& s) {
+  size_t b = 0, e = s.size();
+  while (b < e && IsIniBlank(s[b])) ++b;
+  while (e > b && IsIniBlank(s[e - 1])) --e;
+  return s.substr(b, e - b);
+}
+
+std::string TrimTrailingSpaces(const std::string& s) {
+  size_t e = s.size();
+  while (e > 0 && s[e - 1] == ' ') --e;
+  return s.substr(0, e);
+}
+
+bool IsBlankLine(const std::string& text) {
+  for (char c : text)
+    if (!IsIniBlank(c)) return false;
+  return true;
+}
+
+ParsedLine ParseLine(const std::string& text) {
+  ParsedLine out;
+  size_t b = 0, e = text.size();
+  while (b < e && IsIniBlank(text[b])) ++b;
+  while (e > b && IsIniBlank(text[e - 1])) --e;
+  if (b == e) return out;
+  if (text[b] == '[') {
+    size_t close = text.rfind(']', e - 1);
+    if (close != std::string::npos && close > b) {
+      out.kind = LineKind::Header;
+      out.name = text.substr(b + 1, close - b - 1);
+      return out;
+    }
+  }
+  out.kind = LineKind::Other;
+  if (text[b] == ';') return out;
+  size_t eq = text.find('=', b);
+  if (eq == std::string::npos || eq >= e) return out;
+  size_t ne = eq;
+  while (ne > b && IsIniBlank(text[ne - 1])) --ne;
+  if (ne == b) return out;
+  size_t vb = eq + 1;
+  while (vb < e && IsIniBlank(text[vb])) ++vb;
+  out.kind = LineKind::Key;
+  out.name = text.substr(b, ne - b);
+  out.value = text.substr(vb, e - vb);
+  return out;
+}
+
+std::string FoldName(const std::string& name) {
+  std::string out = name;
+  for (char& ch : out) {
+    unsigned char c = static_cast<unsigned char>(ch);
+    if (c >= 'A' && c <= 'Z') c = static_cast<unsigned char>(c + 32);
+    else if (c >= 0xC0 && c <= 0xDE && c != 0xD7) c = static_cast<unsigned char>(c + 32);
+    else if (c == 0x8A || c == 0x8C || c == 0x8E) c = static_cast<unsigned char>(c + 16);
+    else if (c == 0x9F) c = 0xFF;
+    ch = static_cast<char>(c);
+  }
+  return out;
+}
+
+std::string UnquoteValue(const std::string& stored) {
+  if (stored.size() >= 2 && (stored[0] == '"' || stored[0] == '\'') && stored.back() == stored[0])
+    return stored.substr(1, stored.size() - 2);
+  return stored;
+}
+
+std::string ReplaceValue(const std::string& text, const std::string& value) {
+  size_t eq = text.find('=');
+  if (eq == std::string::npos) return text;
+  size_t vb = eq + 1;
+  while (vb < text.size() && IsIniBlank(text[vb]) && text[vb] != '\r' && text[vb] != '\n') ++vb;
+  return text.substr(0, vb) + value;
+}
+
+bool IsMissingFile(const Status& s) {
+  return s.code() == platform::kErrFileNotFound || s.code() == platform::kErrPathNotFound;
+}
+
+Status ReplaceFileAtomically(platform::FileSystem* fs, const std::string& path, const std::string& bytes) {
+  platform::FileInfo info;
+  Status s = fs->Stat(path, &info);
+  bool exists = s.ok();
+  if (!s.ok() && !IsMissingFile(s)) return s;
+  if (exists && (info.read_only || info.is_folder)) return Status::Error(platform::kErrAccessDenied, path + ": read-only");
+
+  const std::string temp = path + kTempSuffix;
+  const std::string backup = path + kBackupSuffix;
+  {
+    std::unique_ptr<platform::File> f;
+    s = fs->Open(temp, platform::Access::ReadWrite, platform::Share::Exclusive, platform::Disposition::CreateAlways,
+                 &f);
+    if (!s.ok()) return s;
+    s = f->WriteAt(0, bytes.data(), bytes.size());
+    if (s.ok()) s = f->Flush();
+    if (!s.ok()) {
+      f.reset();
+      fs->Remove(temp);
+      return s;
+    }
+  }
+  if (!exists) {
+    s = fs->Rename(temp, path);
+    if (!s.ok()) fs->Remove(temp);
+    return s;
+  }
+  // A backup left by an interrupted flush is older than the file in place.
+  if (fs->Exists(backup)) {
+    s = fs->Remove(backup);
+    if (!s.ok()) {
+      fs->Remove(temp);
+      return s;
+    }
+  }
+  s = fs->Rename(path, backup);
+  if (!s.ok()) {
+    fs->Remove(temp);
+    return s;
+  }
+  s = fs->Rename(temp, path);
+  if (!s.ok()) {
+    fs->Rename(backup, path);
+    fs->Remove(temp);
+    return s;
+  }
+  fs->Remove(backup);
+  return Status::Ok();
+}
+
+}  // namespace kx::ini
