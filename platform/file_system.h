@@ -42,21 +42,34 @@ class File {
  public:
   virtual ~File() = default;
 
-  // Reads up to n bytes at offset into buf; *got is the number read (less than
-  // n only at end of file).
+  // Reads up to n bytes at offset into buf and stores in *got the number read:
+  // less than n only at end of file (0 at or past it, which is not an error).
+  // On failure *got holds the bytes read before it.
   virtual Status ReadAt(uint64_t offset, void* buf, size_t n, size_t* got) = 0;
-  // Writes n bytes at offset, extending the file when needed. On failure an
-  // unknown prefix of the bytes may have reached the file.
+  // Writes n bytes at offset, extending the file when needed (a gap between
+  // the old end and offset reads as zeros). On failure an unknown prefix of
+  // the bytes may have reached the file. Fails with kErrAccessDenied on a file
+  // opened with Access::Read.
   virtual Status WriteAt(uint64_t offset, const void* buf, size_t n) = 0;
+  // Stores the file's current size in *size.
   virtual Status Size(uint64_t* size) = 0;
-  // Sets the file's size, cutting or zero-extending it.
+  // Sets the file's size, cutting or zero-extending it. Fails with
+  // kErrAccessDenied on a file opened with Access::Read.
   virtual Status Truncate(uint64_t size) = 0;
-  // Makes every write so far durable.
+  // Makes every write so far durable; waits until the system has done so.
   virtual Status Flush() = 0;
   // Locks the byte range for this handle, excluding every other handle, in this
   // process or another. Does not wait: a range held elsewhere fails at once
-  // with kErrLockViolation. The range may lie beyond the end of the file.
+  // with kErrLockViolation. The range may lie beyond the end of the file. A
+  // range that overlaps one this handle already holds fails too (locks do not
+  // nest). A zero length does nothing and succeeds.
+  // On Windows a region locked by another handle can be neither read nor
+  // written through this one (the call fails with kErrLockViolation); on POSIX
+  // locks are advisory. Callers lock bytes beyond the data, as the FoxPro
+  // convention does, so that reads never meet a lock.
   virtual Status Lock(uint64_t offset, uint64_t length) = 0;
+  // Releases a range locked by Lock with exactly this offset and length;
+  // anything else fails with kErrNotLocked.
   virtual Status Unlock(uint64_t offset, uint64_t length) = 0;
 };
 
@@ -69,31 +82,59 @@ struct FileInfo {
   FileTime last_write = 0;
 };
 
+// Paths name files as the Windows API does; failures carry the Windows error
+// code. The codes callers test: kErrFileNotFound (2) when the last component
+// is missing, kErrPathNotFound (3) when a folder on the way is missing,
+// kErrAccessDenied (5) for a read-only file or a folder where a file is
+// expected, kErrSharingViolation (32) for a file held by an incompatible open.
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
 
-  // On success stores a new file in *result. On failure *result is left empty
-  // and the status carries the Windows error code (2, 3, 4, 5, 32 ...).
+  // Opens or creates a file. On success stores a new file in *result. On
+  // failure *result is left empty and the status carries the Windows error
+  // code (2, 3, 4, 5, 32, 80 ...). Does not wait for other openers.
+  // Share::Exclusive fails with kErrSharingViolation while anybody else holds
+  // the file open, and makes every later open by anybody else fail so.
+  // A disposition that may create or truncate needs write permission even
+  // with Access::Read; opening for writing a file marked read-only fails with
+  // kErrAccessDenied, as opening a folder does.
   virtual Status Open(const std::string& path, Access access, Share share, Disposition disposition,
                       std::unique_ptr<File>* result) = 0;
-  // Renames a file or folder; fails when `to` exists.
+  // Renames (moves) a file or folder; fails with kErrAlreadyExists when `to`
+  // exists (a change of case only of the same name is allowed), and with 2 or
+  // 3 for a missing source or a missing target folder. Nothing changes on
+  // failure.
   virtual Status Rename(const std::string& from, const std::string& to) = 0;
-  // Copies contents (and on Windows attributes) over `to`, replacing it; the
-  // copy keeps the source's last-write time. Fails for a read-only target.
+  // Copies contents (and on Windows attributes) over `to`, creating or
+  // replacing it; the copy keeps the source's last-write time and read-only
+  // mark. Fails, leaving `to` as it was, for a missing source (2), a missing
+  // target folder (3), a read-only target (5), a target held open by anyone
+  // (32) and a source held open exclusively (32). A failure while copying
+  // (e.g. kErrDiskFull) may leave a partial target.
   virtual Status CopyOver(const std::string& from, const std::string& to) = 0;
+  // Deletes a file. Fails with kErrAccessDenied for a read-only file or a
+  // folder; 2 or 3 when it is missing.
   virtual Status Remove(const std::string& path) = 0;
+  // True when the file or folder exists.
   virtual bool Exists(const std::string& path) = 0;
-  // Information on one file or folder; `name` is its stored name.
+  // Stores information on one file or folder in *info; `name` is its stored
+  // name (on POSIX, the case found on disk). On failure *info is unchanged.
   virtual Status Stat(const std::string& path, FileInfo* info) = 0;
+  // Sets or clears the read-only mark of a file.
   virtual Status SetReadOnly(const std::string& path, bool read_only) = 0;
   // Sets creation and last-write times (0 leaves one as it is; POSIX keeps
-  // only the last-write time).
+  // only the last-write time and reports it as the creation time too, as
+  // Wine does). Works on read-only files. Fails with 2 or 3 when missing.
   virtual Status SetTimes(const std::string& path, FileTime creation, FileTime last_write) = 0;
-  // Every entry of the folder except "." and "..", in the order the system
-  // lists them.
+  // Stores in *entries every entry of the folder except "." and "..", in the
+  // order the system lists them. Fails with kErrPathNotFound for a missing
+  // folder; *entries is then empty.
   virtual Status ListFolder(const std::string& path, std::vector<FileInfo>* entries) = 0;
+  // Creates one folder; its parent must exist (3 otherwise). Fails with
+  // kErrAlreadyExists when the name exists.
   virtual Status MakeFolder(const std::string& path) = 0;
+  // Removes an empty folder; kErrDirNotEmpty when it holds entries.
   virtual Status RemoveFolder(const std::string& path) = 0;
 };
 

@@ -14,15 +14,21 @@ enum : uint32_t {
   kErrAccessDenied = 5,
   kErrInvalidHandle = 6,
   kErrNotEnoughMemory = 8,
+  kErrNotSameDevice = 17,
+  kErrWriteProtect = 19,
   kErrWriteFault = 29,
   kErrReadFault = 30,
   kErrSharingViolation = 32,
   kErrLockViolation = 33,
   kErrHandleEof = 38,
-  kErrDiskFull = 112,
   kErrFileExists = 80,
+  kErrInvalidParameter = 87,
+  kErrDiskFull = 112,
   kErrInvalidName = 123,
+  kErrDirNotEmpty = 145,
+  kErrNotLocked = 158,
   kErrAlreadyExists = 183,
+  kErrDirectory = 267,  // a file where a folder is expected
 };
 
 class Status {

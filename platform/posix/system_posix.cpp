@@ -1,4 +1,5 @@
 #include <limits.h>
+#include <sys/resource.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -22,7 +23,7 @@ std::string CurrentFolder() {
 
 bool SetCurrentFolder(const std::string& path) {
   std::string host;
-  if (!ResolvePath(path, &host).ok()) return false;
+  if (path.empty() || !ResolvePath(path, &host).ok()) return false;
   return ::chdir(host.c_str()) == 0;
 }
 
@@ -32,6 +33,20 @@ std::string ModulePath() {
   if (n <= 0) return std::string();
   buf[n] = 0;
   return Utf8ToCp1252(buf);
+}
+
+uint32_t RequestFileHandles(uint32_t n) {
+  struct rlimit rl;
+  if (::getrlimit(RLIMIT_NOFILE, &rl) != 0) return 0;
+  if (rl.rlim_cur != RLIM_INFINITY && rl.rlim_cur < n) {
+    rlim_t want = n;
+    if (rl.rlim_max != RLIM_INFINITY && want > rl.rlim_max) want = rl.rlim_max;
+    rl.rlim_cur = want;
+    ::setrlimit(RLIMIT_NOFILE, &rl);
+    ::getrlimit(RLIMIT_NOFILE, &rl);
+  }
+  if (rl.rlim_cur == RLIM_INFINITY || rl.rlim_cur >= n) return n;
+  return static_cast<uint32_t>(rl.rlim_cur);
 }
 
 }  // namespace kx::platform
