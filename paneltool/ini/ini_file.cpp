@@ -218,7 +218,10 @@ class MemoryIniFile : public IniFile {
     if (!dirty_) return Status::Ok();
     std::string bytes = Serialise();
     Status s = ReplaceFileAtomically(fs_, path_, bytes);
-    if (!s.ok()) return Status::Error(s.code() ? s.code() : platform::kErrWriteFault, "Unable to write to " + path_);
+    if (!s.ok()) {
+      uint32_t code = s.code() ? s.code() : static_cast<uint32_t>(platform::kErrWriteFault);
+      return Status::Error(code, "Unable to write to " + path_);
+    }
     dirty_ = false;
     return Status::Ok();
   }

@@ -121,7 +121,8 @@ class ProfileIniFile : public IniFile {
  private:
   Status Failed() const {
     DWORD code = GetLastError();
-    return Status::Error(code ? code : platform::kErrWriteFault, "Unable to write to " + path_);
+    uint32_t c = code ? static_cast<uint32_t>(code) : static_cast<uint32_t>(platform::kErrWriteFault);
+    return Status::Error(c, "Unable to write to " + path_);
   }
 
   bool Listed(const std::string& section) {
