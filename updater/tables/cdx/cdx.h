@@ -46,8 +46,9 @@ struct TagInfo {
   bool descending = false;
   bool nullable = false;   // keys carry a leading byte: 0x80 value present, 0x00 null
   int key_length = 0;      // stored bytes per key, null byte included
-  // Key type: 'C' character, 'N' number (N, F, Y, B), 'D' date, 'L' logical,
-  // 'I' integer. Known only after Bind(); '?' before.
+  // Key type: 'C' character, 'N' number (N, F, B), 'D' date, 'L' logical,
+  // 'I' integer, 'Y' currency, 'T' datetime. Known only after Bind(); '?'
+  // before (keys then decompress as character keys).
   char key_type = '?';
   Collation collation = Collation::Machine;
   uint32_t header_offset = 0;  // file offset of the tag header
@@ -72,6 +73,8 @@ struct TagSpec {
 //     every bit flipped when negative (dates as Julian day numbers, the empty
 //     date as 0);
 //  I: 4 bytes big-endian with the top bit flipped;
+//  Y: the amount x 10000 as a 64-bit big-endian integer, sign bit flipped;
+//  T: as N, of the Julian day number + time of day / 86400000;
 //  L: "T" or "F" (a blank logical is "F");
 //  nullable tags: one more byte in front, 0x80 when a value is present; a
 //     null (Nil) gives 0x00 followed by zero bytes.

@@ -11,9 +11,13 @@
 // SPACE REPLICATE INT ABS MAX MIN ROUND TTOD (names case-insensitive; a name
 // may be abbreviated to its first four letters as in xBase).
 //
-// Text is Windows-1252 bytes. Comparisons of text are byte comparisons with
-// the rules of SET EXACT OFF for "=" (the right operand is a prefix) and exact
-// comparison, trailing blanks ignored, for "==".
+// Text is Windows-1252 bytes; UPPER and LOWER use the Windows-1252 case
+// mapping (a-z, à-þ except ÷, š œ ž ÿ). Comparisons of text are byte
+// comparisons with the rules of SET EXACT OFF for "=" (equal when the left
+// operand begins with the right one), exact byte equality for "==", and the
+// shorter operand padded with blanks for < <= > >=. DTOC and CTOD use the
+// run's date format "dd-mm-yy" (two-digit years from 1920). A null operand
+// gives a null result (a null FOR result leaves the record out).
 #pragma once
 
 #include <cstdint>
@@ -58,7 +62,9 @@ class RecordContext : public FieldCatalog {
   // The value of field i of the current record:
   //  C: Value::Text, the stored bytes including trailing blanks;
   //  N, F: Value::Number with the field's decimals (blank field: 0);
-  //  I, Y, B: Value::Number;
+  //  I, Y, B: Value::Number (Y as the amount, e.g. 12.3456);
+  //  T: Value::Number, Julian day number + milliseconds of the day / 86400000
+  //     (blank: 0);
   //  D: Value::FromDate (blank: the empty date, jdn 0);
   //  L: Value::Logical (blank: false);
   //  M: Value::Memo (the memo text) or Text;
@@ -84,7 +90,8 @@ class Expr {
   virtual Status Eval(const RecordContext& ctx, kx::Value* result) const = 0;
 
   // Result type letter known at compile time: 'C' text, 'N' number, 'D' date,
-  // 'L' logical, 'I' an integer field on its own (its key is 4 bytes).
+  // 'L' logical; a field of type I, Y or T on its own gives 'I', 'Y' or 'T'
+  // (their keys are encoded apart: 4-byte integer, scaled currency, datetime).
   virtual char type() const = 0;
   // For 'C': the length in bytes of the result on a record of blank or typical
   // values, as a key length is decided (fields by width, SUBSTR/LEFT/PADx/STR
