@@ -27,6 +27,8 @@ ErrorAnswer RaiseError(ErrorRecord& error) {
   throw ProgramExit{1};
 }
 
+bool HasErrorHandler() { return static_cast<bool>(Handler()); }
+
 std::string DescriptionLine(const ErrorRecord& e) {
   std::string s;
   if (e.os_code == 0) s = e.severity > 1 ? "Error " : "Atención ";

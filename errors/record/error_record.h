@@ -19,6 +19,17 @@ enum GenCode : int {
   kGenOpen = 21,
   kGenDataType = 33,
   kGenAppendLock = 40,
+  // Further codes of the table engine; the handler gives them no course of
+  // their own.
+  kGenBadAlias = 17,
+  kGenDupAlias = 18,
+  kGenRead = 23,
+  kGenWrite = 24,
+  kGenCorruption = 32,
+  kGenNoTable = 35,
+  kGenNoOrder = 36,
+  kGenUnlocked = 38,
+  kGenReadOnly = 39,
 };
 
 struct ErrorRecord {
@@ -55,6 +66,8 @@ ErrorHandler SetErrorHandler(ErrorHandler handler);
 // Hands the record to the installed handler. Without one, the description
 // line goes to standard error and the program ends with exit code 1.
 ErrorAnswer RaiseError(ErrorRecord& error);
+// True while a handler is installed.
+bool HasErrorHandler();
 
 // The description line of an error record: prefix, sub-system, "/" sub-code,
 // description and the file or operation concerned.

@@ -34,6 +34,7 @@
 
 #include "base/value.h"
 #include "platform/file_system.h"
+#include "updater/tables/fault.h"
 
 namespace kx::tables {
 
@@ -53,6 +54,9 @@ enum EngineError : int {
   kEngineAliasInUse = 7301,       // the alias is already open in another slot
   kEngineNoOrder = 7302,          // order number beyond the table's tags
   kEngineReadOnly = 7303,         // a write into a table opened read-only
+  kEngineNotLocked = 7304,        // a write into a shared table's record without its lock
+  kEngineDuplicateKey = 7105,     // a candidate tag already holds the record's key
+  kEngineBadExpression = 7110,    // an index expression names what the table lacks
 };
 
 // How a table is opened.
@@ -219,10 +223,13 @@ class WorkAreas {
 
   // ---- Records -----------------------------------------------------------------
 
-  // Adds a record of blanks at the end, consistent on disk before this
-  // returns, and makes it current. Clears the network-error flag first. On a
-  // shared table takes the append lock for the duration; refused: raises gen
-  // code 40 (kEngineLockRefused) and returns false.
+  // Adds a record of blanks at the end and makes it current; RecCount()
+  // counts it at once. On an exclusive table the new record reaches the file
+  // (data first, then the header's count) when the record is left, with the
+  // values written into it meanwhile; on a shared table it is written at
+  // once, under the append lock, and keeps its record lock. Clears the
+  // network-error flag first. A refused append lock raises gen code 40
+  // (kEngineLockRefused) and returns false.
   bool AppendBlank();
   bool Deleted() const;    // the current record's deleted mark
   bool Delete();           // sets the deleted mark of the current record
@@ -274,6 +281,15 @@ class WorkAreas {
 
  private:
   friend class Area;
+  // Raises `f` as an error record; true when the handler asks for a retry.
+  bool Raise(const Fault& f, int gen_code, const std::string& operation, bool can_retry);
+  bool OpenInto(const std::string& path, const std::string& alias, OpenMode mode, bool read_only,
+                int* slot_out);
+  bool FlushArea(Area* a);
+  bool AppendBlankIn(Area* a);
+  void CloseSlot(int slot, bool report);
+  Area* AreaAt(int slot) const;
+
   platform::FileSystem* fs_;
   int selected_ = 1;
   mutable int last_error_ = 0;
