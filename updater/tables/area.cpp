@@ -12,7 +12,7 @@ Fault IndexFault(const std::string& path, const platform::Status& s) {
     f.engine = kEngineCorrupt;
   } else if (s.code() == cdx::kErrDuplicateKey) {
     f.engine = kEngineDuplicateKey;
-  } else if (s.code() == cdx::kErrExpression) {
+  } else if (s.code() == cdx::kErrExpression || s.code() == cdx::kErrUnsupported) {
     f.engine = kEngineBadExpression;
   } else if (s.code() < 0x10000) {
     f.engine = kEngineReadWrite;
@@ -47,8 +47,17 @@ int Area::FieldIndex(std::string_view name) const {
 
 Value Area::FieldValue(int i) const {
   if (!eval_rec_ || i < 0 || size_t(i) >= dbf->fields().size()) return Value();
+  const DbfField& f = dbf->fields()[size_t(i)];
+  if (f.info.type == 'T' && !IsNullField(*dbf, f, *eval_rec_)) {
+    // Datetimes as the index wants them: the day number and the time of day
+    // in milliseconds as a fraction of the day (0 when empty).
+    const auto* p = reinterpret_cast<const unsigned char*>(eval_rec_->data()) + f.offset;
+    int32_t jdn = static_cast<int32_t>(GetLe32(p));
+    uint32_t ms = GetLe32(p + 4);
+    return Value::Number(jdn > 0 ? double(jdn) + double(ms) / 86400000.0 : 0.0);
+  }
   Fault ignored;
-  return DecodeField(*dbf, dbf->fields()[size_t(i)], *eval_rec_, memo.get(), &ignored);
+  return DecodeField(*dbf, f, *eval_rec_, memo.get(), &ignored);
 }
 
 Fault Area::KeysOf(const std::string& r, uint32_t n, cdx::RecordKeys* keys) {

@@ -245,4 +245,43 @@ inline std::string CopyFixture(const std::string& relative, const std::string& f
   return path;
 }
 
+// A table of values built by a test.
+class ValueTable : public RecordContext {
+ public:
+  std::vector<FieldInfo> fields;
+  std::vector<std::vector<kx::Value>> rows;
+  std::vector<bool> deleted;
+  uint32_t current = 1;
+
+  void AddField(const std::string& name, char type, int width, int decimals = 0, bool nullable = false) {
+    FieldInfo f;
+    f.name = name;
+    f.type = type;
+    f.width = width;
+    f.decimals = decimals;
+    f.nullable = nullable;
+    fields.push_back(f);
+  }
+  uint32_t Append(std::vector<kx::Value> row, bool del = false) {
+    rows.push_back(std::move(row));
+    deleted.push_back(del);
+    return uint32_t(rows.size());
+  }
+  int FieldCount() const override { return int(fields.size()); }
+  int FieldIndex(std::string_view name) const override {
+    for (size_t i = 0; i < fields.size(); ++i) {
+      const std::string& n = fields[i].name;
+      if (n.size() != name.size()) continue;
+      bool eq = true;
+      for (size_t j = 0; j < n.size() && eq; ++j) eq = toupper(uint8_t(n[j])) == toupper(uint8_t(name[j]));
+      if (eq) return int(i);
+    }
+    return -1;
+  }
+  const FieldInfo& Field(int i) const override { return fields[size_t(i)]; }
+  kx::Value FieldValue(int i) const override { return rows[current - 1][size_t(i)]; }
+  uint32_t RecNo() const override { return current; }
+  bool Deleted() const override { return deleted[current - 1]; }
+};
+
 }  // namespace kx::cdx::test

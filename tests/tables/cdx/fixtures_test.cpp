@@ -99,7 +99,9 @@ TEST_P(ReferenceTable, StoredKeysAreTheExpressionsValues) {
     size_t expected = 0;
     std::unique_ptr<Expr> key_expr, for_expr;
     ASSERT_TRUE(Compile(info.key_expr, table, &key_expr).ok());
-    if (!info.for_expr.empty()) ASSERT_TRUE(Compile(info.for_expr, table, &for_expr).ok());
+    if (!info.for_expr.empty()) {
+      ASSERT_TRUE(Compile(info.for_expr, table, &for_expr).ok());
+    }
     for (uint32_t r = 1; r <= table.records.size(); ++r) {
       table.current = r;
       kx::Value v;
