@@ -74,16 +74,18 @@ KEY = (255, 0, 255)  # transparent colour of the pictures drawn transparent
 FRINGE = (240, 240, 240)  # what a transparent edge is blended against
 
 # Pixel sizes of every bitmap. The dialog's controls measure these sizes at
-# the dialog font's base units of 6 x 13 pixels (Arial 8 on a 96 dpi screen);
-# the dialog test checks the same against the running dialog.
+# the dialog font's base units of 6 x 12 pixels (Arial 8 on a 96 dpi screen,
+# as measured with Liberation Sans, which has Arial's metrics); the pictures
+# draw their bitmaps centred, and the dialog test checks that each fits its
+# control in the running dialog.
 SIZES = {
-    "bmpactua": (471, 37),  # banner, 314 x 23 dialog units
-    "bmplogo": (150, 115),  # logo, 100 x 71 dialog units, drawn transparent
+    "bmpactua": (471, 35),  # banner, 314 x 23 dialog units
+    "bmplogo": (150, 107),  # logo, 100 x 71 dialog units, drawn transparent
     "bmpsiact": (12, 12),   # tick of the list's first column (16 pixels wide)
     "bmpnoact": (12, 12),   # cross of the same column
 }
 for _i in range(10):
-    SIZES["actua%d" % _i] = (279, 68)  # animation, 186 x 42 dialog units
+    SIZES["actua%d" % _i] = (279, 63)  # animation, 186 x 42 dialog units
 
 
 class Canvas:
@@ -345,10 +347,10 @@ def animation_frame(frame):
     w, h = SIZES["actua%d" % frame]
     cv = Canvas(w, h, WHITE)
     cv.vgradient(0, 0, w, h, (252, 253, 255), (214, 226, 243))
-    draw_table_sheet(cv, 16, 12, 50, 40)
-    draw_cylinder(cv, 215, 10, 46, 46)
+    draw_table_sheet(cv, 16, 10, 50, 38)
+    draw_cylinder(cv, 215, 8, 46, 44)
     # The path the records take, and the record of this frame on it.
-    x0, x1, top, base = 76, 204, 8, 34
+    x0, x1, top, base = 76, 204, 11, 32
     def on_path(t):
         return (x0 + (x1 - x0) * t, base - (base - top) * 4 * t * (1 - t))
     for k in range(21):
@@ -368,8 +370,8 @@ def animation_frame(frame):
         lx = 86 + k * 11
         age = (frame - k) % 10
         color = {0: (255, 200, 0), 1: (235, 200, 90), 2: (215, 205, 160)}.get(age, (190, 200, 215))
-        cv.rect(lx, 54, lx + 8, 60, (110, 120, 140))
-        cv.rect(lx + 0.8, 54.8, lx + 7.2, 59.2, color)
+        cv.rect(lx, 50, lx + 8, 56, (110, 120, 140))
+        cv.rect(lx + 0.8, 50.8, lx + 7.2, 55.2, color)
     return cv.pixels()
 
 
@@ -378,20 +380,20 @@ def banner():
     cv = Canvas(w, h, BLUE_DARK)
     cv.hgradient(0, 0, w, h, (0, 36, 100), (40, 120, 210))
     cv.rect(0, 0, w, h * 0.45, WHITE, 0.08)  # a light band over the upper half
-    cv.ellipse(19, h / 2, 14, 14, (10, 60, 150))
-    chasing_arrows(cv, 19, h / 2, 9.5, 2.6, YELLOW)
+    cv.ellipse(19, h / 2, 13, 13, (10, 60, 150))
+    chasing_arrows(cv, 19, h / 2, 9, 2.5, YELLOW)
     title = "ACTUALIZACI\u00d3N DE DATOS"
-    draw_text(cv, title, 42, 26, 2.15, 2.0, WHITE)
+    draw_text(cv, title, 42, 24.5, 2.1, 2.0, WHITE)
     brand = "NORVO KX"
     unit = 1.45
-    draw_text(cv, brand, w - 12 - text_width(brand, unit), 24, unit, 1.6, (200, 225, 255))
+    draw_text(cv, brand, w - 12 - text_width(brand, unit), 23, unit, 1.6, (200, 225, 255))
     return cv.pixels()
 
 
 def logo():
     w, h = SIZES["bmplogo"]
     cv = Canvas(w, h, KEY)
-    cx, cy, r = w / 2, h / 2, 52
+    cx, cy, r = w / 2, h / 2 - 1, 50
     cv.ellipse(cx + 2, cy + 2.5, r, r, mix(FRINGE, (150, 150, 160), 0.45))  # shadow, opaque over the key
     cv.ellipse(cx, cy, r, r, BLUE_DARK)
     cv.ellipse(cx, cy, r - 3, r - 3, BLUE)
