@@ -122,8 +122,13 @@ class Win32File : public File {
   Status Unlock(uint64_t offset, uint64_t length) override {
     if (length == 0) return Status::Ok();
     OVERLAPPED ov = At(offset);
-    if (!::UnlockFileEx(h_, 0, static_cast<DWORD>(length & 0xFFFFFFFFu), static_cast<DWORD>(length >> 32), &ov))
-      return LastErrorStatus(::GetLastError(), path_);
+    if (!::UnlockFileEx(h_, 0, static_cast<DWORD>(length & 0xFFFFFFFFu), static_cast<DWORD>(length >> 32), &ov)) {
+      DWORD e = ::GetLastError();
+      // Windows says ERROR_NOT_LOCKED, Wine ERROR_LOCK_VIOLATION.
+      if (e == ERROR_NOT_LOCKED || e == ERROR_LOCK_VIOLATION)
+        return Status::Error(kErrNotLocked, path_ + ": region is not locked");
+      return LastErrorStatus(e, path_);
+    }
     return Status::Ok();
   }
 
@@ -143,6 +148,11 @@ void FillInfo(const std::string& name, DWORD attributes, const FILETIME& creatio
   info->last_write = FromFiletime(last_write);
 }
 
+bool IsReadOnlyFile(const std::string& path) {
+  DWORD a = ::GetFileAttributesA(path.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_READONLY) && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 class Win32FileSystem : public FileSystem {
  public:
   Status Open(const std::string& path, Access access, Share share, Disposition disposition,
@@ -159,6 +169,9 @@ class Win32FileSystem : public FileSystem {
     DWORD desired = GENERIC_READ;
     if (access == Access::ReadWrite || disposition != Disposition::OpenExisting) desired |= GENERIC_WRITE;
     DWORD share_mode = share == Share::Shared ? FILE_SHARE_READ | FILE_SHARE_WRITE : 0;
+    // Windows refuses to write a read-only file; Wine, run by root, would not.
+    if ((desired & GENERIC_WRITE) && IsReadOnlyFile(path))
+      return Status::Error(kErrAccessDenied, path + ": the file is read-only");
     HANDLE h = ::CreateFileA(path.c_str(), desired, share_mode, nullptr, creation, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return LastErrorStatus(::GetLastError(), path);
     *result = std::make_unique<Win32File>(h, path, access == Access::ReadWrite);
@@ -171,6 +184,16 @@ class Win32FileSystem : public FileSystem {
   }
 
   Status CopyOver(const std::string& from, const std::string& to) override {
+    // A read-only target, or one that anybody holds open, is refused before
+    // the copy starts: Windows does so itself, Wine (run by root, or with the
+    // target shared) would write over it.
+    if (IsReadOnlyFile(to)) return Status::Error(kErrAccessDenied, to + ": the file is read-only");
+    HANDLE probe = ::CreateFileA(to.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (probe != INVALID_HANDLE_VALUE) {
+      ::CloseHandle(probe);
+    } else if (::GetLastError() == ERROR_SHARING_VIOLATION) {
+      return Status::Error(kErrSharingViolation, to + ": the file is in use by another process");
+    }
     if (!::CopyFileA(from.c_str(), to.c_str(), FALSE)) return LastErrorStatus(::GetLastError(), from + " -> " + to);
     return Status::Ok();
   }
