@@ -7,7 +7,10 @@
 #include "base/run_settings.h"
 #include "errors/record/error_record.h"
 #include "framework/browse_look.h"
+#include "framework/file_copy.h"
+#include "framework/startup.h"
 #include "platform/system.h"
+#include "updater/hooks.h"
 #include "updater/journal_mark.h"
 
 namespace kx::updater {
@@ -142,10 +145,10 @@ int UpdateRun::MAIN(const std::string& cPath, const std::string& /*cProduct*/) {
            cPath);
     return 1;
   }
-  // Defaults of the run: deleted records hidden, tables opened exclusively.
-  DeletedHidden(true);
-  ExclusiveByDefault(true);
   aMeterValues_[0] = aMeterValues_[1] = 0;
+  // Current directory, working date and the defaults of the run (deleted
+  // records hidden, tables opened exclusively).
+  framework::ARRANQUE();
 
   cRoot_ = cPath.substr(0, cPath.size() - 4);
   cFreshFolder_ = cRoot_ + "\\DBF\\";
@@ -197,6 +200,7 @@ int UpdateRun::MAIN(const std::string& cPath, const std::string& /*cProduct*/) {
   logo->ShowBitmap("BMPLOGO");
 
   oProgressDlg_ = &dlg;
+  RegisterProgressDialog(&dlg);
   dlg.SetInitAction([this] { INICIODLG(); });
   dlg.SetStartAction([this] {
     ACTUA(cRoot_, oList_);
@@ -204,6 +208,7 @@ int UpdateRun::MAIN(const std::string& cPath, const std::string& /*cProduct*/) {
   });
   dlg.RunModal(true);
 
+  UnregisterProgressDialog();
   oProgressDlg_ = nullptr;
   oAnimBitmap_ = nullptr;
   aMeters_[0] = aMeters_[1] = nullptr;
@@ -653,7 +658,7 @@ bool UpdateRun::LCAMBIAICO() {
 }
 
 bool UpdateRun::COPIAFICH(const std::string& cFrom, const std::string& cTo) {
-  bool ok = fs_->CopyOver(cFrom, cTo).ok();
+  bool ok = framework::KXCOPYFILE(cFrom, cTo);
   LCAMBIAICO();
   return ok;
 }

@@ -98,7 +98,7 @@ std::vector<FieldInfo> JournalFields(bool with_l340) {
 }
 
 std::vector<FieldInfo> ClavesFields(bool release) {
-  std::vector<FieldInfo> f = {F("NTIPENLACE", 'N', 1), F("CPATHZELBA", 'C', 60), F("CCODEMP", 'C', 5),
+  std::vector<FieldInfo> f = {F("NTIPENLACE", 'N', 1), F("CPATHZELBA", 'C', 120), F("CCODEMP", 'C', 5),
                               F("CCODEMP2", 'C', 5), F("CSUBCLI", 'C', release ? 15 : 12)};
   if (release) f.push_back(F("LIVAREPER", 'L', 1));
   return f;
@@ -326,6 +326,7 @@ bool MakeInstallation(WorkAreas& db, const std::string& root_in, const Options& 
     zelba = root + "\\ZELBAR\\";
   }
   const std::string zelbar = root + "\\ZELBAR\\";
+  if (zelba.size() > 120) return Fail(error, "la ruta " + zelba + " no cabe en CPATHZELBA");
 
   // Companies: codes with blanks first, then plain numbers.
   for (int i = 1; i <= opt.companies; ++i) {
