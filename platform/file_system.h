@@ -23,7 +23,10 @@ using FileTime = int64_t;
 
 enum class Access { Read, ReadWrite };
 
-// Who else may open the file while we hold it.
+// Who else may open the file while we hold it. Neither lets anybody else
+// delete or rename the file while it is open (kErrSharingViolation).
+// On POSIX the share modes are kept by locks that only programs using this
+// file system honour; see the POSIX implementation.
 enum class Share {
   Exclusive,  // nobody (an open by anyone else fails with kErrSharingViolation)
   Shared,     // anyone, for reading and writing

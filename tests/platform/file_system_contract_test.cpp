@@ -459,6 +459,7 @@ TEST_P(FileSystemContract, ListFolder) {
   entries.resize(2);
   EXPECT_EQ(fs_->ListFolder(P("missing"), &entries).code(), kErrPathNotFound);
   EXPECT_TRUE(entries.empty());
+  EXPECT_EQ(fs_->ListFolder(P("a.txt"), &entries).code(), kErrPathNotFound);
 }
 
 TEST_P(FileSystemContract, MakeAndRemoveFolder) {

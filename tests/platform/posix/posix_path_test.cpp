@@ -14,6 +14,7 @@
 #include "platform/file_system.h"
 #include "platform/local_time.h"
 #include "platform/posix/posix_path.h"
+#include "platform/system.h"
 #include "tests/platform/fs_test_util.h"
 
 namespace kx::platform::test {
@@ -156,6 +157,33 @@ TEST(PosixLocalTime, UsesTheOffsetInForceNow) {
   if (old) ::setenv("TZ", saved.c_str(), 1);
   else ::unsetenv("TZ");
   ::tzset();
+}
+
+}  // namespace
+}  // namespace kx::platform::test
+
+namespace kx::platform::test {
+namespace {
+
+// A running program cannot be opened for writing, not even by root: the
+// file system falls back to a read-only descriptor, which still keeps the
+// share mode against earlier openers and takes byte locks.
+TEST(PosixReadOnlyDescriptors, ShareAndLockARunningProgram) {
+  const std::string exe = ModulePath();
+  FileSystem* fs = DefaultFileSystem();
+  std::unique_ptr<File> shared, excl, other;
+  ASSERT_TRUE(fs->Open(exe, Access::Read, Share::Shared, Disposition::OpenExisting, &shared).ok());
+  EXPECT_EQ(fs->Open(exe, Access::Read, Share::Exclusive, Disposition::OpenExisting, &excl).code(),
+            kErrSharingViolation);
+  ASSERT_TRUE(fs->Open(exe, Access::Read, Share::Shared, Disposition::OpenExisting, &other).ok());
+  ASSERT_TRUE(shared->Lock(0x7FFFFFFE, 1).ok());
+  EXPECT_EQ(other->Lock(0x7FFFFFFE, 1).code(), kErrLockViolation);
+  ASSERT_TRUE(shared->Unlock(0x7FFFFFFE, 1).ok());
+  EXPECT_TRUE(other->Lock(0x7FFFFFFE, 1).ok());
+  shared.reset();
+  other.reset();
+  ASSERT_TRUE(fs->Open(exe, Access::Read, Share::Exclusive, Disposition::OpenExisting, &excl).ok());
+  EXPECT_EQ(excl->WriteAt(0, "x", 1).code(), kErrAccessDenied);
 }
 
 }  // namespace
