@@ -1,7 +1,9 @@
 #include "platform/fault_file_system.h"
 
 #include <algorithm>
+#include <map>
 #include <utility>
+#include <vector>
 
 namespace kx::platform {
 
@@ -12,6 +14,32 @@ enum class Verdict {
   Drop,  // it is lost, and reports success
   Tear,  // the power is cut in the middle of it: a prefix reaches the target
 };
+
+namespace {
+
+class FaultFile;
+
+// Paths that name one file the same way on Windows compare equal.
+std::string Key(const std::string& path) {
+  std::string k = path;
+  for (char& c : k) {
+    if (c == '/') c = '\\';
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+  }
+  return k;
+}
+
+bool ReadAll(File* f, std::string* out) {
+  uint64_t size = 0;
+  if (!f->Size(&size).ok()) return false;
+  out->assign(static_cast<size_t>(size), '\0');
+  size_t got = 0;
+  if (!f->ReadAt(0, out->data(), out->size(), &got).ok()) return false;
+  out->resize(got);
+  return true;
+}
+
+}  // namespace
 
 struct FaultFileSystem::State {
   enum class Mode { None, Fail, Cut };
@@ -24,6 +52,30 @@ struct FaultFileSystem::State {
   bool struck = false;
   bool cut = false;
   std::string operation;
+
+  // Unflushed::Lost: the contents each changed file had at its last flush,
+  // by the file's key (see Key), with the path the program named it by.
+  FileSystem* target = nullptr;
+  bool lose_unflushed = false;
+  struct Durable {
+    std::string path;
+    std::string contents;
+  };
+  std::map<std::string, Durable> durable;
+  std::vector<FaultFile*> open_files;
+
+  // Notes the contents a file has on the disk before its first unflushed
+  // change. `live` reads it through an open handle when there is one.
+  void BeforeChange(const std::string& path, File* live);
+  void Flushed(const std::string& path) {
+    if (lose_unflushed) durable.erase(Key(path));
+  }
+  void Renamed(const std::string& from, const std::string& to);
+  void Removed(const std::string& path) {
+    if (lose_unflushed) durable.erase(Key(path));
+  }
+  // Puts back the flushed contents of every file changed since.
+  void LoseUnflushed();
 
   template <typename Describe>
   Verdict Next(Describe describe) {
@@ -44,6 +96,7 @@ struct FaultFileSystem::State {
           struck = true;
           cut = true;
           operation = describe();
+          if (lose_unflushed) LoseUnflushed();
           return torn_bytes ? Verdict::Tear : Verdict::Drop;
         }
         return Verdict::Pass;
@@ -65,7 +118,16 @@ using State = FaultFileSystem::State;
 class FaultFile : public File {
  public:
   FaultFile(std::shared_ptr<State> state, std::unique_ptr<File> target, std::string path)
-      : state_(std::move(state)), target_(std::move(target)), path_(std::move(path)) {}
+      : state_(std::move(state)), target_(std::move(target)), path_(std::move(path)) {
+    state_->open_files.push_back(this);
+  }
+  ~FaultFile() override {
+    auto& v = state_->open_files;
+    v.erase(std::remove(v.begin(), v.end(), this), v.end());
+  }
+
+  const std::string& path() const { return path_; }
+  File* target() const { return target_.get(); }
 
   Status ReadAt(uint64_t offset, void* buf, size_t n, size_t* got) override {
     if (!target_) {
@@ -79,6 +141,7 @@ class FaultFile : public File {
     Verdict v = state_->Next([&] {
       return "WriteAt " + path_ + " at " + std::to_string(offset) + ", " + std::to_string(n) + " bytes";
     });
+    if (v == Verdict::Pass && target_) state_->BeforeChange(path_, target_.get());
     switch (v) {
       case Verdict::Pass: return target_ ? target_->WriteAt(offset, buf, n) : Status::Ok();
       case Verdict::Fail:
@@ -103,6 +166,7 @@ class FaultFile : public File {
 
   Status Truncate(uint64_t size) override {
     Verdict v = state_->Next([&] { return "Truncate " + path_ + " to " + std::to_string(size); });
+    if (v == Verdict::Pass && target_) state_->BeforeChange(path_, target_.get());
     if (v == Verdict::Pass) return target_ ? target_->Truncate(size) : Status::Ok();
     if (v == Verdict::Fail) return state_->Injected("Truncate " + path_);
     return Status::Ok();
@@ -110,7 +174,12 @@ class FaultFile : public File {
 
   Status Flush() override {
     Verdict v = state_->Next([&] { return "Flush " + path_; });
-    if (v == Verdict::Pass) return target_ ? target_->Flush() : Status::Ok();
+    if (v == Verdict::Pass && target_) {
+      Status s = target_->Flush();
+      if (s.ok()) state_->Flushed(path_);
+      return s;
+    }
+    if (v == Verdict::Pass) return Status::Ok();
     if (v == Verdict::Fail) return state_->Injected("Flush " + path_);
     return Status::Ok();
   }
@@ -147,11 +216,75 @@ std::string ParentOf(const std::string& path) {
 
 }  // namespace
 
-FaultFileSystem::FaultFileSystem(FileSystem* target) : FileSystemWrapper(target), state_(std::make_shared<State>()) {}
+void State::BeforeChange(const std::string& path, File* live) {
+  if (!lose_unflushed || cut) return;
+  std::string key = Key(path);
+  if (durable.count(key)) return;
+  Durable d;
+  d.path = path;
+  bool read = false;
+  if (live) read = ReadAll(live, &d.contents);
+  for (FaultFile* f : open_files)
+    if (!read && f->target() && Key(f->path()) == key) read = ReadAll(f->target(), &d.contents);
+  if (!read) {
+    std::unique_ptr<File> f;
+    if (target->Open(path, Access::Read, Share::Shared, Disposition::OpenExisting, &f).ok()) ReadAll(f.get(), &d.contents);
+  }
+  durable[key] = std::move(d);
+}
+
+void State::Renamed(const std::string& from, const std::string& to) {
+  if (!lose_unflushed) return;
+  std::string kf = Key(from), kt = Key(to);
+  // Files under a renamed folder move with it.
+  std::map<std::string, Durable> moved;
+  for (auto it = durable.begin(); it != durable.end();) {
+    if (it->first == kf || it->first.rfind(kf + "\\", 0) == 0) {
+      Durable d = std::move(it->second);
+      std::string rest = it->first.substr(kf.size());
+      d.path = to + d.path.substr(kf.size());
+      moved[kt + rest] = std::move(d);
+      it = durable.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  for (auto& [k, d] : moved) durable[k] = std::move(d);
+}
+
+void State::LoseUnflushed() {
+  for (auto& [key, d] : durable) {
+    // The file keeps the last-write time it has now: times are metadata.
+    FileInfo info;
+    bool timed = target->Stat(d.path, &info).ok();
+    // Through a handle the program holds, which an exclusive open requires;
+    // else through a handle of our own.
+    bool done = false;
+    for (FaultFile* f : open_files) {
+      if (done || !f->target() || Key(f->path()) != key) continue;
+      done = f->target()->Truncate(0).ok() && f->target()->WriteAt(0, d.contents.data(), d.contents.size()).ok();
+    }
+    if (!done) {
+      std::unique_ptr<File> f;
+      if (target->Open(d.path, Access::ReadWrite, Share::Shared, Disposition::OpenExisting, &f).ok()) {
+        f->Truncate(0);
+        f->WriteAt(0, d.contents.data(), d.contents.size());
+      }
+    }
+    if (timed) target->SetTimes(d.path, 0, info.last_write);
+  }
+  durable.clear();
+}
+
+FaultFileSystem::FaultFileSystem(FileSystem* target) : FileSystemWrapper(target), state_(std::make_shared<State>()) {
+  state_->target = target;
+}
 FaultFileSystem::~FaultFileSystem() = default;
 
 void FaultFileSystem::FailAt(uint64_t n, uint32_t code, AfterFailure after, size_t torn_bytes) {
   state_->mode = State::Mode::Fail;
+  state_->lose_unflushed = false;
+  state_->durable.clear();
   state_->at = n;
   state_->code = code ? code : kErrWriteFault;
   state_->after = after;
@@ -161,8 +294,10 @@ void FaultFileSystem::FailAt(uint64_t n, uint32_t code, AfterFailure after, size
   state_->operation.clear();
 }
 
-void FaultFileSystem::PowerCutAt(uint64_t n, size_t torn_bytes) {
+void FaultFileSystem::PowerCutAt(uint64_t n, size_t torn_bytes, Unflushed unflushed) {
   state_->mode = State::Mode::Cut;
+  state_->lose_unflushed = unflushed == Unflushed::Lost;
+  state_->durable.clear();
   state_->at = n;
   state_->torn_bytes = torn_bytes;
   state_->struck = false;
@@ -172,6 +307,8 @@ void FaultFileSystem::PowerCutAt(uint64_t n, size_t torn_bytes) {
 
 void FaultFileSystem::Disarm() {
   state_->mode = State::Mode::None;
+  state_->lose_unflushed = false;
+  state_->durable.clear();
   state_->struck = false;
   state_->cut = false;
   state_->operation.clear();
@@ -196,8 +333,11 @@ Status FaultFileSystem::Open(const std::string& path, Access access, Share share
   Verdict v = state_->Next([&] { return std::string("Open ") + DispositionName(disposition) + " " + path; });
   if (v == Verdict::Fail) return state_->Injected("Open " + path);
   if (v == Verdict::Pass) {
+    // A create or truncate changes data that is not flushed yet.
+    if (state_->lose_unflushed && disposition != Disposition::OpenAlways) state_->BeforeChange(path, nullptr);
     Status s = target()->Open(path, access, share, disposition, &file);
     if (!s.ok()) return s;
+    if (state_->lose_unflushed && disposition == Disposition::OpenAlways) state_->BeforeChange(path, file.get());
     *result = std::make_unique<FaultFile>(state_, std::move(file), path);
     return Status::Ok();
   }
@@ -221,15 +361,33 @@ Status FaultFileSystem::Open(const std::string& path, Access access, Share share
   return Status::Ok()
 
 Status FaultFileSystem::Rename(const std::string& from, const std::string& to) {
-  KX_FAULT_FORWARD("Rename " + from + " to " + to, target()->Rename(from, to));
+  KX_FAULT_FORWARD("Rename " + from + " to " + to, RenameNow(from, to));
 }
 
 Status FaultFileSystem::CopyOver(const std::string& from, const std::string& to) {
-  KX_FAULT_FORWARD("CopyOver " + from + " to " + to, target()->CopyOver(from, to));
+  KX_FAULT_FORWARD("CopyOver " + from + " to " + to, CopyOverNow(from, to));
 }
 
 Status FaultFileSystem::Remove(const std::string& path) {
-  KX_FAULT_FORWARD("Remove " + path, target()->Remove(path));
+  KX_FAULT_FORWARD("Remove " + path, RemoveNow(path));
+}
+
+Status FaultFileSystem::RenameNow(const std::string& from, const std::string& to) {
+  Status s = target()->Rename(from, to);
+  if (s.ok()) state_->Renamed(from, to);
+  return s;
+}
+
+Status FaultFileSystem::CopyOverNow(const std::string& from, const std::string& to) {
+  // The copy's data is no more flushed than a write's.
+  state_->BeforeChange(to, nullptr);
+  return target()->CopyOver(from, to);
+}
+
+Status FaultFileSystem::RemoveNow(const std::string& path) {
+  Status s = target()->Remove(path);
+  if (s.ok()) state_->Removed(path);
+  return s;
 }
 
 Status FaultFileSystem::SetReadOnly(const std::string& path, bool read_only) {

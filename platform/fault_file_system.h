@@ -50,6 +50,15 @@ class FaultFileSystem : public FileSystemWrapper {
   void FailAt(uint64_t n, uint32_t code = kErrWriteFault, AfterFailure after = AfterFailure::Recover,
               size_t torn_bytes = 0);
 
+  // What a power cut does to data written before it but never flushed.
+  enum class Unflushed {
+    Kept,  // it is on the disk (the operating system wrote its cache in time)
+    Lost,  // it is lost: every file written, truncated or copied over since
+           // its last File::Flush gets back the contents it had then (or at
+           // its creation, empty). Names, folders and times stay as they were
+           // made: the system's journal keeps them.
+  };
+
   // Cuts the power at the nth mutating operation: it and every mutating
   // operation after it never reach the disk, yet all of them report success
   // so that the program runs on as if nothing had happened. When the nth is a
@@ -57,9 +66,11 @@ class FaultFileSystem : public FileSystemWrapper {
   // After the cut, reads see the disk as the cut left it; an open that would
   // have created a file gives a file that reads as empty, an open that would
   // have truncated one gives the old contents. Replaces any fault armed
-  // before.
+  // before. With Unflushed::Lost the file system remembers, from now on, the
+  // flushed contents of every file it changes (reading each such file once,
+  // which costs time on big files).
   // REQUIRES: n >= 1.
-  void PowerCutAt(uint64_t n, size_t torn_bytes = 0);
+  void PowerCutAt(uint64_t n, size_t torn_bytes = 0, Unflushed unflushed = Unflushed::Kept);
 
   // Disarms the fault. The count goes on.
   void Disarm();
@@ -91,6 +102,10 @@ class FaultFileSystem : public FileSystemWrapper {
   Status RemoveFolder(const std::string& path) override;
 
  private:
+  Status RenameNow(const std::string& from, const std::string& to);
+  Status CopyOverNow(const std::string& from, const std::string& to);
+  Status RemoveNow(const std::string& path);
+
   std::shared_ptr<State> state_;
 };
 

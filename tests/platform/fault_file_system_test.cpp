@@ -260,3 +260,35 @@ TEST(FaultFileSystem, FilesOutliveTheFileSystem) {
 
 }  // namespace
 }  // namespace kx::platform::test
+
+namespace kx::platform::test {
+namespace {
+
+TEST(FaultFileSystem, PowerCutCanLoseWhatWasNotFlushed) {
+  std::string base = TestFolder();
+  struct Case {
+    int n;
+    std::map<std::string, std::string> disk;
+  } cases[] = {
+      {2, {{"a.dbf", ""}}},                              // the file exists, empty
+      {3, {{"a.dbf", ""}}},                              // "hello" was never flushed
+      {4, {{"a.dbf", "hello"}}},                         // flushed before the cut
+      {6, {{"a.dbf", "hello"}}},                         // the later write and truncate are lost
+      {9, {{"b.dbf", "hello"}, {"d/", ""}, {"d/c.dbf", ""}}},  // renamed; the copy's data lost
+      {10, {{"b.dbf", "hello@old"}, {"d/", ""}, {"d/c.dbf", ""}}},  // times are kept
+      {12, {{"b.dbf", "hello"}, {"d/", ""}, {"d/c.dbf", ""}}},       // the truncate and "new" are lost
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE("cut at " + std::to_string(c.n));
+    std::string dir = Fresh(base, "run" + std::to_string(c.n));
+    FaultFileSystem fs(DefaultFileSystem());
+    fs.PowerCutAt(c.n, 0, FaultFileSystem::Unflushed::Lost);
+    Job job{&fs, dir, nullptr, {}};
+    job.Run(kSteps);
+    for (const Status& s : job.results) EXPECT_TRUE(s.ok()) << s.message();
+    EXPECT_EQ(Snapshot(dir), c.disk);
+  }
+}
+
+}  // namespace
+}  // namespace kx::platform::test
