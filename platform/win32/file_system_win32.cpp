@@ -264,7 +264,10 @@ class Win32FileSystem : public FileSystem {
         if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY)) return Status::Ok();
         return Status::Error(kErrPathNotFound, path + ": path not found");
       }
-      if (e == ERROR_DIRECTORY) return Status::Error(kErrPathNotFound, path + ": not a folder");
+      // A file named as the folder: Windows says 267 or 3, Wine 123.
+      DWORD a = ::GetFileAttributesA(path.c_str());
+      if (e == ERROR_DIRECTORY || (a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY)))
+        return Status::Error(kErrPathNotFound, path + ": not a folder");
       return LastErrorStatus(e, path);
     }
     do {
