@@ -36,6 +36,7 @@ bool HostExists(const std::string& p) {
 std::string HostToName(const std::string& host_name) { return Utf8ToCp1252(host_name); }
 
 Status ResolvePath(const std::string& path, std::string* host) {
+  if (path.empty()) return Status::Error(kErrPathNotFound, "empty path");
   std::string p = path;
   for (char& c : p)
     if (c == '\\') c = '/';

@@ -11,7 +11,8 @@ namespace kx::platform {
 // letter) into a host path (UTF-8, '/'). "X:" maps to $UPDATER_DRIVE_X; an
 // unmapped drive fails with kErrPathNotFound and a message naming the
 // variable. Each component that does not exist with its exact name is replaced
-// by an entry of its folder whose name matches without regard to case.
+// by an entry of its folder whose name matches without regard to case. An
+// empty path fails with kErrPathNotFound, as on Windows.
 Status ResolvePath(const std::string& path, std::string* host);
 
 // A host file name (UTF-8) as the program sees it (Windows-1252).

@@ -397,6 +397,9 @@ TEST_P(FileSystemContract, ExistsAndStat) {
   EXPECT_TRUE(fs_->Exists(dir_));
   EXPECT_FALSE(fs_->Exists(P("missing")));
   EXPECT_FALSE(fs_->Exists(P(std::string("missing") + kSep + "x")));
+  EXPECT_FALSE(fs_->Exists(""));
+  std::unique_ptr<File> none;
+  EXPECT_FALSE(fs_->Open("", Access::Read, Share::Shared, Disposition::OpenExisting, &none).ok());
 
   FileInfo info;
   ASSERT_TRUE(fs_->Stat(P("FILE.DBF"), &info).ok());

@@ -56,7 +56,7 @@ class KeepCurrentFolder {
 // The command line that runs this test program as a child doing `mode`.
 std::string ChildCommand(const std::string& mode) {
   SetEnv("KX_PLATFORM_CHILD", mode);
-  return "\"" + ModulePath() + "\" --gtest_also_run_disabled_tests --gtest_filter=DISABLED_Child.Main";
+  return "\"" + ModulePath() + "\" --gtest_brief=1 --gtest_also_run_disabled_tests --gtest_filter=DISABLED_Child.Main";
 }
 
 class ChildEnvironmentCleaner {
