@@ -147,6 +147,14 @@ TEST(DISABLED_Child, Main) {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     std::exit(DefaultFileSystem()->Exists(go) ? 5 : 99);
   }
+  if (mode.rfind("open:", 0) == 0) {
+    // Opens the file shared and, when that works, locks its first record
+    // lock byte; the exit code is the failure's Windows code, or 0.
+    std::unique_ptr<File> f;
+    Status s = DefaultFileSystem()->Open(mode.substr(5), Access::ReadWrite, Share::Shared, Disposition::OpenExisting, &f);
+    if (s.ok()) s = f->Lock(0x7FFFFFFE - 1, 1);
+    std::exit(static_cast<int>(s.code()));
+  }
   if (mode.rfind("mutex:", 0) == 0) {
     std::unique_ptr<NamedMutex> mutex;
     if (!OpenNamedMutex(mode.substr(6), &mutex).ok()) std::exit(99);
@@ -205,6 +213,29 @@ TEST(Process, StartFailures) {
   EXPECT_FALSE(s.ok());
   EXPECT_FALSE(p);
   EXPECT_FALSE(StartProcess("   ", StartOptions(), &p).ok());
+}
+
+TEST(Process, ShareModesAndLocksHoldAgainstAnotherProcess) {
+  ChildEnvironmentCleaner cleaner;
+  std::string dir = TestFolder();
+  std::string path = Join(dir, "t.dbf");
+  Put(DefaultFileSystem(), path, "data");
+  uint32_t code = 99;
+  {
+    std::unique_ptr<File> f;
+    ASSERT_TRUE(DefaultFileSystem()->Open(path, Access::ReadWrite, Share::Exclusive, Disposition::OpenExisting, &f).ok());
+    ASSERT_TRUE(RunAndWait(ChildCommand("open:" + path), StartOptions(), &code).ok());
+    EXPECT_EQ(code, kErrSharingViolation);
+  }
+  {
+    std::unique_ptr<File> f;
+    ASSERT_TRUE(DefaultFileSystem()->Open(path, Access::ReadWrite, Share::Shared, Disposition::OpenExisting, &f).ok());
+    ASSERT_TRUE(RunAndWait(ChildCommand("open:" + path), StartOptions(), &code).ok());
+    EXPECT_EQ(code, 0u);
+    ASSERT_TRUE(f->Lock(0x7FFFFFFE - 1, 1).ok());
+    ASSERT_TRUE(RunAndWait(ChildCommand("open:" + path), StartOptions(), &code).ok());
+    EXPECT_EQ(code, kErrLockViolation);
+  }
 }
 
 TEST(NamedMutex, SecondOpenSeesTheFirst) {
