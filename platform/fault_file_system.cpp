@@ -7,6 +7,8 @@
 
 namespace kx::platform {
 
+namespace {
+
 // What happens to one mutating operation.
 enum class Verdict {
   Pass,  // it reaches the target
@@ -14,8 +16,6 @@ enum class Verdict {
   Drop,  // it is lost, and reports success
   Tear,  // the power is cut in the middle of it: a prefix reaches the target
 };
-
-namespace {
 
 class FaultFile;
 
