@@ -170,7 +170,7 @@ class Win32FileSystem : public FileSystem {
     if (access == Access::ReadWrite || disposition != Disposition::OpenExisting) desired |= GENERIC_WRITE;
     DWORD share_mode = share == Share::Shared ? FILE_SHARE_READ | FILE_SHARE_WRITE : 0;
     // Windows refuses to write a read-only file; Wine, run by root, would not.
-    if ((desired & GENERIC_WRITE) && IsReadOnlyFile(path))
+    if ((desired & GENERIC_WRITE) && disposition != Disposition::CreateNew && IsReadOnlyFile(path))
       return Status::Error(kErrAccessDenied, path + ": the file is read-only");
     HANDLE h = ::CreateFileA(path.c_str(), desired, share_mode, nullptr, creation, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return LastErrorStatus(::GetLastError(), path);

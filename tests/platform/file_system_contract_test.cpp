@@ -251,6 +251,8 @@ TEST_P(FileSystemContract, OpenRefusesFoldersAndWritesToReadOnlyFiles) {
   ASSERT_TRUE(fs_->SetReadOnly(P("ro.dbf"), true).ok());
   EXPECT_EQ(OpenCode("ro.dbf", Access::ReadWrite, Share::Shared, Disposition::OpenExisting), kErrAccessDenied);
   EXPECT_EQ(OpenCode("ro.dbf", Access::ReadWrite, Share::Shared, Disposition::CreateAlways), kErrAccessDenied);
+  EXPECT_EQ(OpenCode("ro.dbf", Access::ReadWrite, Share::Shared, Disposition::OpenAlways), kErrAccessDenied);
+  EXPECT_EQ(OpenCode("ro.dbf", Access::ReadWrite, Share::Shared, Disposition::CreateNew), kErrFileExists);
   EXPECT_EQ(Contents(fs_, P("ro.dbf")), "keep");
   // Reading it works, exclusively too, and the exclusive open keeps others out.
   auto r = OpenOk("ro.dbf", Access::Read, Share::Exclusive);
