@@ -113,8 +113,13 @@ Status ReplaceFileAtomically(platform::FileSystem* fs, const std::string& path, 
   }
   if (!exists) {
     s = fs->Rename(temp, path);
-    if (!s.ok()) fs->Remove(temp);
-    return s;
+    if (!s.ok()) {
+      fs->Remove(temp);
+      return s;
+    }
+    // A copy kept by an interrupted flush is older than what is now in place.
+    if (fs->Exists(backup)) fs->Remove(backup);
+    return Status::Ok();
   }
   // A backup left by an interrupted flush is older than the file in place.
   if (fs->Exists(backup)) {
