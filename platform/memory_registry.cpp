@@ -13,18 +13,19 @@ constexpr uint16_t kHigh[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 
                                 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
                                 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-// The upper-case code point of a Windows-1252 byte, as the registry compares
-// names.
-uint32_t UpperCodePoint(unsigned char c) {
+// The lower-case code point of a Windows-1252 byte, as Wine's registry
+// compares names (checked against it by the registry tests; Windows itself
+// compares upper-cased names, which orders '[', '\\', ']', '^', '_' and '`'
+// after the letters instead of before them).
+uint32_t FoldedCodePoint(unsigned char c) {
   uint32_t u = (c >= 0x80 && c <= 0x9F) ? kHigh[c - 0x80] : c;
-  if (u >= 'a' && u <= 'z') return u - 32;
-  if (u >= 0xE0 && u <= 0xFE && u != 0xF7) return u - 32;
+  if (u >= 'A' && u <= 'Z') return u + 32;
+  if (u >= 0xC0 && u <= 0xDE && u != 0xD7) return u + 32;
   switch (u) {
-    case 0xFF: return 0x0178;
-    case 0x0161: return 0x0160;
-    case 0x0153: return 0x0152;
-    case 0x017E: return 0x017D;
-    case 0xB5: return 0x039C;
+    case 0x0178: return 0xFF;
+    case 0x0160: return 0x0161;
+    case 0x0152: return 0x0153;
+    case 0x017D: return 0x017E;
     default: return u;
   }
 }
@@ -32,8 +33,8 @@ uint32_t UpperCodePoint(unsigned char c) {
 int CompareNames(const std::string& a, const std::string& b) {
   size_t n = std::min(a.size(), b.size());
   for (size_t i = 0; i < n; ++i) {
-    uint32_t x = UpperCodePoint(static_cast<unsigned char>(a[i]));
-    uint32_t y = UpperCodePoint(static_cast<unsigned char>(b[i]));
+    uint32_t x = FoldedCodePoint(static_cast<unsigned char>(a[i]));
+    uint32_t y = FoldedCodePoint(static_cast<unsigned char>(b[i]));
     if (x != y) return x < y ? -1 : 1;
   }
   return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;

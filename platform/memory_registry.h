@@ -69,9 +69,10 @@ class MemoryRegistry : public Registry {
   std::unique_ptr<Node> root_;
 };
 
-// Orders key names as Windows and Wine enumerate subkeys: without regard to
-// case (upper-casing each character of the text taken as Windows-1252), then
-// by code. True when a sorts before b.
+// Orders key names as Wine enumerates subkeys: without regard to case
+// (lower-casing each character of the text taken as Windows-1252), then by
+// code. True when a sorts before b. (Windows upper-cases instead: the two
+// orders differ only for the characters [ \ ] ^ _ ` against letters.)
 bool RegistryNameLess(const std::string& a, const std::string& b);
 // True when two names are the same key or value name.
 bool RegistryNameEqual(const std::string& a, const std::string& b);
