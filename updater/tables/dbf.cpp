@@ -347,11 +347,16 @@ std::string DbfFile::BlankRecord() const {
 
 Fault DbfFile::Read(uint32_t recno, std::string* rec) {
   if (recno < 1 || recno > count_) return Corrupt(path_, "record " + std::to_string(recno) + " is out of range");
-  if (recno >= cache_first_ && recno < cache_first_ + cache_count_) {
+  if (!no_cache_ && recno >= cache_first_ && recno < cache_first_ + cache_count_) {
     rec->assign(cache_, size_t(recno - cache_first_) * record_length_, record_length_);
+    last_read_ = recno;
     return Fault::Ok();
   }
-  uint32_t n = std::min<uint32_t>(cache_records_ ? cache_records_ : 1, count_ - recno + 1);
+  // Read ahead only on a walk in record order; a jump reads one record.
+  bool sequential = recno == 1 || recno == last_read_ + 1;
+  last_read_ = recno;
+  uint32_t ahead = sequential && !no_cache_ ? std::max<uint32_t>(cache_records_, 1) : 1;
+  uint32_t n = std::min<uint32_t>(ahead, count_ - recno + 1);
   cache_.resize(size_t(n) * record_length_);
   size_t got = 0;
   uint64_t off = uint64_t(header_length_) + uint64_t(recno - 1) * record_length_;

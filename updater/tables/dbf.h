@@ -96,7 +96,7 @@ class DbfFile {
   // The record of blanks of this structure.
   std::string BlankRecord() const;
   // Stops using the read cache (shared opens, where others write).
-  void DisableCache() { cache_records_ = 1; cache_.clear(); cache_count_ = 0; }
+  void DisableCache() { no_cache_ = true; cache_records_ = 1; cache_.clear(); cache_count_ = 0; }
 
  private:
   Fault WriteHeaderCount();
@@ -119,6 +119,8 @@ class DbfFile {
   uint32_t cache_first_ = 0;
   uint32_t cache_count_ = 0;
   uint32_t cache_records_ = 0;
+  bool no_cache_ = false;
+  uint32_t last_read_ = 0;
 };
 
 }  // namespace kx::tables
