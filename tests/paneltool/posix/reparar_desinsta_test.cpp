@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/paneltool/banco.h"
+#include "tests/paneltool/posix/banco.h"
 
 namespace kx::paneltool::test {
 namespace {

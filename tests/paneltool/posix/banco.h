@@ -1,4 +1,5 @@
-// A test bench for the panel tool's routines: an in-memory registry, a scratch
+// A test bench for the panel tool's routines (native: drive C: maps onto a
+// scratch folder and the time zone is fixed): an in-memory registry, a scratch
 // folder that stands for drive C:, and fakes of the log, the windows, the
 // trap and the program starter that record what they are asked.
 #pragma once

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "paneltool/reparar_iconos.h"
-#include "tests/paneltool/banco.h"
+#include "tests/paneltool/posix/banco.h"
 
 namespace kx::paneltool::test {
 namespace {

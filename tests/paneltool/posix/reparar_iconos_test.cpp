@@ -4,7 +4,7 @@
 
 #include "paneltool/utils.h"
 #include "platform/fault_file_system.h"
-#include "tests/paneltool/banco.h"
+#include "tests/paneltool/posix/banco.h"
 
 namespace kx::paneltool::test {
 namespace {
