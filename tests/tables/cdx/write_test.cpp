@@ -79,7 +79,7 @@ TEST(CdxWrite, RandomInsertsAndDeletesKeepTheTreeSound) {
   ExpectChecked(f.get());
 
   std::mt19937 rng(12345);
-  const uint32_t n = 12000;
+  const uint32_t n = 6000;
   std::vector<uint32_t> recs(n);
   for (uint32_t i = 0; i < n; ++i) recs[i] = i + 1;
   std::shuffle(recs.begin(), recs.end(), rng);
@@ -98,7 +98,7 @@ TEST(CdxWrite, RandomInsertsAndDeletesKeepTheTreeSound) {
     ASSERT_TRUE(f->Insert(tnum, NumKey(num_of(r)), r).ok());
     names.insert({name_of(r), r});
     nums.insert({NumKey(num_of(r)), r});
-    if ((i + 1) % 3000 == 0) {
+    if ((i + 1) % 2000 == 0) {
       ExpectChecked(f.get());
       Reopen(path, &f, cat);
       ExpectChecked(f.get());
@@ -107,6 +107,7 @@ TEST(CdxWrite, RandomInsertsAndDeletesKeepTheTreeSound) {
     }
   }
   uint64_t full_size = FileSize(path);
+  std::vector<uint32_t> first_order = recs;
   // Delete in another random order, checking on the way; whole leaves empty.
   std::shuffle(recs.begin(), recs.end(), rng);
   for (uint32_t i = 0; i < n; ++i) {
@@ -115,7 +116,7 @@ TEST(CdxWrite, RandomInsertsAndDeletesKeepTheTreeSound) {
     ASSERT_TRUE(f->Remove(tnum, NumKey(num_of(r)), r).ok());
     names.erase({name_of(r), r});
     nums.erase({NumKey(num_of(r)), r});
-    if ((i + 1) % 4000 == 0) {
+    if ((i + 1) % 2000 == 0) {
       ExpectChecked(f.get());
       Reopen(path, &f, cat);
       ExpectChecked(f.get());
@@ -126,8 +127,8 @@ TEST(CdxWrite, RandomInsertsAndDeletesKeepTheTreeSound) {
   ExpectContents(f.get(), tname, {});
   // Removing what is not there changes nothing.
   EXPECT_TRUE(f->Remove(tname, name_of(1), 1).ok());
-  // Every page went back to the free list: inserting all again reuses them.
-  for (uint32_t r = 1; r <= n; ++r) {
+  // Every page went back to the free list: the same inserts again reuse them.
+  for (uint32_t r : first_order) {
     ASSERT_TRUE(f->Insert(tname, name_of(r), r).ok());
     ASSERT_TRUE(f->Insert(tnum, NumKey(num_of(r)), r).ok());
     names.insert({name_of(r), r});
@@ -137,7 +138,7 @@ TEST(CdxWrite, RandomInsertsAndDeletesKeepTheTreeSound) {
   ExpectChecked(f.get());
   ExpectContents(f.get(), tname, names);
   ExpectContents(f.get(), tnum, nums);
-  EXPECT_LE(FileSize(path), full_size + 512 * 8);
+  EXPECT_LE(FileSize(path), full_size);
 
   // Zap empties every tag; the file stays sound and reusable.
   ASSERT_TRUE(f->Zap().ok());
@@ -149,7 +150,7 @@ TEST(CdxWrite, RandomInsertsAndDeletesKeepTheTreeSound) {
   ASSERT_TRUE(f->Insert(tname, name_of(7), 7).ok());
   Reopen(path, &f, cat);
   ExpectContents(f.get(), tname, {{name_of(7), 7}});
-  EXPECT_LE(FileSize(path), full_size + 512 * 8);
+  EXPECT_LE(FileSize(path), full_size);
 }
 
 TEST(CdxWrite, LeafBitLayoutFollowsKeyLengthAndRecordNumbers) {
@@ -335,7 +336,7 @@ TEST_P(RoundTrip, RebuiltIndexEqualsTheFixture) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Cdx, RoundTrip, ::testing::Values("Empresa", "Journal", "Types", "Big"));
+INSTANTIATE_TEST_SUITE_P(Cdx, RoundTrip, ::testing::Values("Empresa", "Journal", "Types"));
 
 }  // namespace
 }  // namespace kx::cdx::test

@@ -385,6 +385,7 @@ class CdxFile::Impl {
     if (EncodeNode(n, t.fill, &p)) {
       WriteRaw(n.page, p);
       if (n.size()) out->push_back({n.keys.back(), n.recnos.back(), n.page});
+      nodes[n.page] = std::make_shared<const Node>(std::move(n));
       return Status::Ok();
     }
     // Split: try halves, then pack greedily.
@@ -532,8 +533,17 @@ class CdxFile::Impl {
     std::vector<Sep> sub;
     s = InsertAt(t, n.children[i], depth + 1, key, recno, &sub);
     if (!s.ok()) return s;
+    if (Unchanged(n, i, sub)) {
+      *out = {{n.keys.back(), n.recnos.back(), n.page}};
+      return Status::Ok();
+    }
     ReplaceEntry(&n, i, sub);
     return StoreNode(t, std::move(n), out);
+  }
+
+  // True when the child's separator is still the one the node holds.
+  static bool Unchanged(const Node& n, size_t i, const std::vector<Sep>& sub) {
+    return sub.size() == 1 && sub[0].page == n.children[i] && sub[0].recno == n.recnos[i] && sub[0].key == n.keys[i];
   }
 
   static void ReplaceEntry(Node* n, size_t i, const std::vector<Sep>& sub) {
@@ -569,6 +579,10 @@ class CdxFile::Impl {
       std::vector<Sep> sub;
       s = RemoveAt(t, n.children[i], depth + 1, key, recno, found, &sub);
       if (!s.ok() || !*found) return s;
+      if (Unchanged(n, i, sub)) {
+        *out = {{n.keys.back(), n.recnos.back(), n.page}};
+        return Status::Ok();
+      }
       ReplaceEntry(&n, i, sub);
     }
     if (n.size() == 0) {
@@ -1219,6 +1233,7 @@ Status CdxFile::Create(FileSystem* fs, const std::string& path, Share share, std
   impl->WriteRaw(0, h);
   impl->WriteRaw(kPage, pool);
   impl->dir_root = 1024;
+  impl->bound = true;  // no tags yet
   Node root;
   root.page = 1024;
   root.attr = 3;
@@ -1409,6 +1424,7 @@ Status CdxFile::AddTag(const TagSpec& spec, const FieldCatalog& catalog, int* in
   if (!s.ok()) return s;
   impl_->tags.push_back(std::move(t));
   int ci = int(impl_->tags.size()) - 1;
+  impl_->bound = std::all_of(impl_->tags.begin(), impl_->tags.end(), [](const Impl::TagState& x) { return x.key_expr != nullptr; });
   // Name order.
   auto pos = std::lower_bound(impl_->by_name.begin(), impl_->by_name.end(), nm,
                               [&](int k, const std::string& n) { return impl_->tags[size_t(k)].info.name < n; });

@@ -75,8 +75,11 @@ std::string Str(double n, int len, int dec) {
   if (len <= 0) return "";
   if (len > 255) len = 255;
   for (int d = std::max(0, dec);; --d) {
+    // Halves round away from zero, as xBase does (printf rounds to even).
+    double f = std::pow(10.0, d);
+    double r = std::round(n * f) / f;
     char buf[400];
-    snprintf(buf, sizeof buf, "%.*f", d, n);
+    snprintf(buf, sizeof buf, "%.*f", d, r);
     std::string s = buf;
     if (s == "-0" || (s.size() > 1 && s[0] == '-' && s.find_first_not_of("-0.") == std::string::npos)) s = s.substr(1);
     if (int(s.size()) <= len) return std::string(size_t(len) - s.size(), ' ') + s;
