@@ -27,11 +27,11 @@ std::string SistemaWindows(const char* fichero) {
 TEST(PanelToolWin32, ProgramPathWithBlanksStartsThatProgram) {
   std::string raiz = kx::test::ScratchFolder("paneltool_win32/blancos");
   platform::FileSystem* fs = platform::DefaultFileSystem();
-  ASSERT_TRUE(fs->MakeFolder(raiz + "\\con blancos").ok());
-  std::string programa = raiz + "\\con blancos\\prog.exe";
+  ASSERT_TRUE(fs->MakeFolder(raiz + "\\dos blancos").ok());
+  std::string programa = raiz + "\\dos blancos\\prog.exe";
   ASSERT_TRUE(CopyFileA(SistemaWindows("hostname.exe").c_str(), programa.c_str(), FALSE));
   // What an unquoted command line would start instead: "...\con.exe".
-  ASSERT_TRUE(platform::WriteWholeFile(fs, raiz + "\\con.exe", "esto no es un programa").ok());
+  ASSERT_TRUE(platform::WriteWholeFile(fs, raiz + "\\dos.exe", "esto no es un programa").ok());
   uint32_t codigo = 0;
   EXPECT_FALSE(platform::RunAndWait(programa, {}, &codigo).ok()) << "the decoy is not in the way";
 
