@@ -53,7 +53,7 @@ TEST(InterruptedRun, PowerCutAnywhereLosesNothing) {
   CopyTree(work, saved);
   Snapshot before;
   {
-    tables::WorkAreas db;
+    tables::WorkAreas db(TestFs());
     before = TakeSnapshot(db, s.inst);
   }
 
@@ -62,9 +62,9 @@ TEST(InterruptedRun, PowerCutAnywhereLosesNothing) {
   std::vector<std::string> file_op_names;
   uint64_t total = 0;
   {
-    tables::WorkAreas db;
+    tables::WorkAreas db(TestFs());
     ErrorLog log(&db);
-    platform::FaultFileSystem fault(platform::DefaultFileSystem());
+    platform::FaultFileSystem fault(TestFs());
     FileOpLog ops(&fault);
     ASSERT_EQ(RunUpdater(s.root, &ops), 0);
     total = fault.mutations();
@@ -88,9 +88,9 @@ TEST(InterruptedRun, PowerCutAnywhereLosesNothing) {
     if (HasFatalFailure() || testing::Test::HasFailure()) break;  // one broken case is enough to read
     CopyTree(saved, work);
     {
-      tables::WorkAreas db;
+      tables::WorkAreas db(TestFs());
       ErrorLog log(&db);
-      platform::FaultFileSystem fault(platform::DefaultFileSystem());
+      platform::FaultFileSystem fault(TestFs());
       fault.PowerCutAt(n);
       RunUpdater(s.root, &fault);
       ASSERT_TRUE(fault.power_cut()) << n;
@@ -104,9 +104,9 @@ TEST(InterruptedRun, PowerCutAnywhereLosesNothing) {
         }
     }
   counted:
-    tables::WorkAreas db;
+    tables::WorkAreas db(TestFs());
     ErrorLog log(&db);
-    ASSERT_EQ(RunUpdater(s.root, platform::DefaultFileSystem()), 0);
+    ASSERT_EQ(RunUpdater(s.root, TestFs()), 0);
     ExpectUpdated(db, s.inst, before, "power cut at mutation " + std::to_string(n) + " (" + what + ")");
     EXPECT_TRUE(log.RunProblems().empty()) << "after a cut at " << n << ": " << log.RunProblems().front();
   }

@@ -24,11 +24,11 @@ bool HasProblem(const std::vector<std::string>& problems, const std::string& par
 
 TEST(UpdateRun, KeepsEveryRecordAndMarksTheQualifyingJournalRecords) {
   SampleInstallation s("run_full", Small(4, 40));
-  tables::WorkAreas db;
+  tables::WorkAreas db(TestFs());
   Snapshot before = TakeSnapshot(db, s.inst);
   ErrorLog log(&db);
   RunSummary summary;
-  ASSERT_EQ(RunUpdater(s.root, platform::DefaultFileSystem(), nullptr, &summary), 0);
+  ASSERT_EQ(RunUpdater(s.root, TestFs(), nullptr, &summary), 0);
   ExpectUpdated(db, s.inst, before);
   EXPECT_TRUE(log.RunProblems().empty());
   // The deleted company is not processed and gets no folder.
@@ -45,18 +45,18 @@ TEST(UpdateRun, KeepsEveryRecordAndMarksTheQualifyingJournalRecords) {
               std::filesystem::exists(HostPath(s.inst.companies[0].folder + "FacCliT.fpt")));
 
   // A second run changes nothing: every record still there, marks the same.
-  ASSERT_EQ(RunUpdater(s.root, platform::DefaultFileSystem()), 0);
+  ASSERT_EQ(RunUpdater(s.root, TestFs()), 0);
   ExpectUpdated(db, s.inst, before, "second run");
 }
 
 TEST(UpdateRun, DialogShowsRootMetersListAndAnimation) {
   SampleInstallation s("run_dialog", Small(3, 12));
-  tables::WorkAreas db;
+  tables::WorkAreas db(TestFs());
   ErrorLog log(&db);
   gui::HeadlessToolkit tk;
   uint32_t now = 1000;
   auto tick = [&now] { return now += 150; };
-  ASSERT_EQ(RunUpdater(s.root, platform::DefaultFileSystem(), &tk, nullptr, tick), 0);
+  ASSERT_EQ(RunUpdater(s.root, TestFs(), &tk, nullptr, tick), 0);
   using K = gui::HeadlessEvent::Kind;
 
   auto loaded = tk.EventsOf(K::DialogLoaded);
@@ -119,7 +119,7 @@ TEST(UpdateRun, DialogShowsRootMetersListAndAnimation) {
 TEST(UpdateRun, AnimationStepsAreAtLeast400msApart) {
   gui::HeadlessToolkit tk;
   uint32_t now = 0;
-  tables::WorkAreas db;
+  tables::WorkAreas db(TestFs());
   updater::UpdateRun run({&db, &tk, [&now] { return now; }});
   // Without a dialog the frame number still advances, and every step lets
   // pending messages through.
@@ -145,11 +145,11 @@ TEST(UpdateRun, AnimationStepsAreAtLeast400msApart) {
 
 TEST(UpdateRun, CopyStepReplacesAndReportsAMissingSource) {
   std::string dir = ScratchFolder("run_copy");
-  platform::FileSystem* fs = platform::DefaultFileSystem();
+  platform::FileSystem* fs = TestFs();
   ASSERT_TRUE(platform::WriteWholeFile(fs, dir + "/a", "new").ok());
   ASSERT_TRUE(platform::WriteWholeFile(fs, dir + "/b", "old contents").ok());
   gui::HeadlessToolkit tk;
-  tables::WorkAreas db;
+  tables::WorkAreas db(TestFs());
   uint32_t now = 0;
   updater::UpdateRun run({&db, &tk, [&now] { return now += 500; }});
   EXPECT_TRUE(run.COPIAFICH(dir + "/a", dir + "/b"));
@@ -162,7 +162,7 @@ TEST(UpdateRun, CopyStepReplacesAndReportsAMissingSource) {
 
 TEST(UpdateRun, CommandLineWithoutRootTouchesNothing) {
   gui::HeadlessToolkit tk;
-  tables::WorkAreas db;
+  tables::WorkAreas db(TestFs());
   ErrorLog log(&db);
   for (std::string path : {"", "C:\\", "ABCD"}) {
     updater::UpdateRun run({&db, &tk, {}});
@@ -174,10 +174,10 @@ TEST(UpdateRun, CommandLineWithoutRootTouchesNothing) {
 
 TEST(UpdateRun, EmptyCompanyListShowsTheDialogAndTouchesNoFolder) {
   SampleInstallation s("run_empty", Small(0));
-  tables::WorkAreas db;
+  tables::WorkAreas db(TestFs());
   ErrorLog log(&db);
   gui::HeadlessToolkit tk;
-  ASSERT_EQ(RunUpdater(s.root, platform::DefaultFileSystem(), &tk), 0);
+  ASSERT_EQ(RunUpdater(s.root, TestFs(), &tk), 0);
   auto overall = tk.EventsOf(gui::HeadlessEvent::Kind::MeterValue, updater::kIdOverallMeter);
   ASSERT_FALSE(overall.empty());
   EXPECT_EQ(overall.back().value, 0);
@@ -207,10 +207,10 @@ class FailingFs : public platform::FileSystemWrapper {
 
 TEST(UpdateRun, FailedRenameOrCopyLeavesTheCompanyTableAsItWas) {
   SampleInstallation s("run_fail_fs", Small(3, 12));
-  tables::WorkAreas db;
+  tables::WorkAreas db(TestFs());
   Snapshot before = TakeSnapshot(db, s.inst);
   ErrorLog log(&db);
-  FailingFs fs(platform::DefaultFileSystem());
+  FailingFs fs(TestFs());
   fs.fail_rename_from = "DBF001\\FacProT.Dbf";
   fs.fail_copy_to = "DBF002\\Ivas.Dbf";
   RunSummary summary;
@@ -234,21 +234,21 @@ TEST(UpdateRun, FailedRenameOrCopyLeavesTheCompanyTableAsItWas) {
 
 TEST(UpdateRun, BackupThatCannotBeRefilledIsKeptAndReported) {
   SampleInstallation s("run_bad_backup", Small(3, 12));
-  tables::WorkAreas db;
+  tables::WorkAreas db(TestFs());
   Snapshot before = TakeSnapshot(db, s.inst);
   // A FacCliT whose header is broken: it cannot be opened as a backup.
   const std::string bad = HostPath(s.inst.companies[0].folder + "FacCliT.dbf");
   std::string bytes;
-  ASSERT_TRUE(platform::ReadWholeFile(platform::DefaultFileSystem(), bad, &bytes).ok());
+  ASSERT_TRUE(platform::ReadWholeFile(TestFs(), bad, &bytes).ok());
   std::string broken = bytes;
   broken[8] = broken[9] = '\xFF';  // header length beyond the file
-  ASSERT_TRUE(platform::WriteWholeFile(platform::DefaultFileSystem(), bad, broken).ok());
+  ASSERT_TRUE(platform::WriteWholeFile(TestFs(), bad, broken).ok());
   ErrorLog log(&db);
   RunSummary summary;
-  ASSERT_EQ(RunUpdater(s.root, platform::DefaultFileSystem(), nullptr, &summary), 0);
+  ASSERT_EQ(RunUpdater(s.root, TestFs(), nullptr, &summary), 0);
   // The company's only copy is still there, byte for byte.
   std::string kept;
-  ASSERT_TRUE(platform::ReadWholeFile(platform::DefaultFileSystem(), HostPath(s.inst.companies[0].folder + "_FacCliT.Dbf"), &kept).ok());
+  ASSERT_TRUE(platform::ReadWholeFile(TestFs(), HostPath(s.inst.companies[0].folder + "_FacCliT.Dbf"), &kept).ok());
   EXPECT_EQ(kept, broken);
   ASSERT_EQ(summary.companies[0].backups_left, (std::vector<std::string>{"_FacCliT.Dbf"}));
   EXPECT_TRUE(HasProblem(log.RunProblems(), "_FacCliT.Dbf"));
@@ -258,7 +258,7 @@ TEST(UpdateRun, BackupThatCannotBeRefilledIsKeptAndReported) {
 
 TEST(UpdateRun, JournalBackupThatDoesNotFitTheNewStructureIsKept) {
   SampleInstallation s("run_narrow", Small(3, 12));
-  tables::WorkAreas db;
+  tables::WorkAreas db(TestFs());
   Snapshot before = TakeSnapshot(db, s.inst);
   // A release whose TempDia has a narrower CONTRA and a numeric DOCUMENTO.
   auto fields = mkinstall::JournalFields(true);
@@ -269,7 +269,7 @@ TEST(UpdateRun, JournalBackupThatDoesNotFitTheNewStructureIsKept) {
   ASSERT_TRUE(mkinstall::CreateTable(db, HostPath(s.root + "\\DBF\\TempDia"), fields, {}, &error)) << error;
   ErrorLog log(&db);
   RunSummary summary;
-  ASSERT_EQ(RunUpdater(s.root, platform::DefaultFileSystem(), nullptr, &summary), 0);
+  ASSERT_EQ(RunUpdater(s.root, TestFs(), nullptr, &summary), 0);
   for (int c : {0, 1}) {
     const auto& company = s.inst.companies[c];
     TableRows kept = ReadTable(db, HostPath(company.folder + "_TempDia"));
@@ -283,9 +283,9 @@ TEST(UpdateRun, JournalBackupThatDoesNotFitTheNewStructureIsKept) {
 
 TEST(UpdateRun, RerunAfterAnInterruptionRefillsFromTheSurvivingBackups) {
   SampleInstallation s("run_rerun", Small(3, 16));
-  tables::WorkAreas db;
+  tables::WorkAreas db(TestFs());
   Snapshot before = TakeSnapshot(db, s.inst);
-  platform::FileSystem* fs = platform::DefaultFileSystem();
+  platform::FileSystem* fs = TestFs();
   const std::string f = HostPath(s.inst.companies[0].folder);
   const std::string fresh = HostPath(s.root + "\\DBF\\");
   // As a run leaves it when it stops during the journal refill: TempDia
@@ -306,7 +306,7 @@ TEST(UpdateRun, RerunAfterAnInterruptionRefillsFromTheSurvivingBackups) {
 
 TEST(UpdateRun, CompanyCodesThatCannotNameAFolderAreSkipped) {
   SampleInstallation s("run_codes", Small(2, 8));
-  tables::WorkAreas db;
+  tables::WorkAreas db(TestFs());
   Snapshot before = TakeSnapshot(db, s.inst);
   ASSERT_TRUE(db.Open(HostPath(s.root + "\\DBF\\Empresa"), "E"));
   for (const char* code : {"..", "A/B", "A\\B", "C:X"}) {
@@ -317,7 +317,7 @@ TEST(UpdateRun, CompanyCodesThatCannotNameAFolderAreSkipped) {
   db.Close("E");
   ErrorLog log(&db);
   RunSummary summary;
-  ASSERT_EQ(RunUpdater(s.root, platform::DefaultFileSystem(), nullptr, &summary), 0);
+  ASSERT_EQ(RunUpdater(s.root, TestFs(), nullptr, &summary), 0);
   int skipped = 0;
   for (const auto& c : summary.companies) skipped += c.skipped;
   EXPECT_EQ(skipped, 4);
@@ -330,10 +330,10 @@ TEST(UpdateRun, CompanyCodesThatCannotNameAFolderAreSkipped) {
 TEST(UpdateRun, CompanyWithoutTempDiaIsSkippedAndReported) {
   SampleInstallation s("run_no_tempdia", Small(2, 8));
   std::filesystem::remove(HostPath(s.inst.companies[1].folder + "TempDia.dbf"));
-  tables::WorkAreas db;
+  tables::WorkAreas db(TestFs());
   ErrorLog log(&db);
   RunSummary summary;
-  ASSERT_EQ(RunUpdater(s.root, platform::DefaultFileSystem(), nullptr, &summary), 0);
+  ASSERT_EQ(RunUpdater(s.root, TestFs(), nullptr, &summary), 0);
   ASSERT_EQ(summary.companies.size(), 2u);
   EXPECT_FALSE(summary.companies[0].skipped);
   EXPECT_TRUE(summary.companies[1].skipped);
@@ -346,12 +346,12 @@ TEST(UpdateRun, MissingFirstJournalLeavesTheSecondUnmarked) {
   ASSERT_EQ(second.journals.size(), 2u);
   std::filesystem::remove(HostPath(second.journals[0] + ".dbf"));
   std::filesystem::remove(HostPath(second.journals[0] + ".cdx"));
-  tables::WorkAreas db;
+  tables::WorkAreas db(TestFs());
   Snapshot before = TakeSnapshot(db, s.inst);
   second.journals.clear();  // neither journal gets marks
   ErrorLog log(&db);
   RunSummary summary;
-  ASSERT_EQ(RunUpdater(s.root, platform::DefaultFileSystem(), nullptr, &summary), 0);
+  ASSERT_EQ(RunUpdater(s.root, TestFs(), nullptr, &summary), 0);
   ExpectUpdated(db, s.inst, before);
   EXPECT_TRUE(summary.companies[0].journals_skipped.empty());
   EXPECT_EQ(summary.companies[1].journals_skipped.size(), 2u);
@@ -360,10 +360,10 @@ TEST(UpdateRun, MissingFirstJournalLeavesTheSecondUnmarked) {
 
 TEST(UpdateRun, ReadOnlyReleaseTablesArriveWritable) {
   SampleInstallation s("run_read_only", Small(1, 8));
-  platform::FileSystem* fs = platform::DefaultFileSystem();
+  platform::FileSystem* fs = TestFs();
   for (const char* t : {"TDiaNew.dbf", "TempDia.dbf", "Claves.dbf", "FacCliT.dbf", "FacCliT.fpt", "FacProT.dbf", "Ivas.dbf"})
     ASSERT_TRUE(fs->SetReadOnly(HostPath(s.root + "\\DBF\\" + t), true).ok());
-  tables::WorkAreas db;
+  tables::WorkAreas db(TestFs());
   Snapshot before = TakeSnapshot(db, s.inst);
   ErrorLog log(&db);
   ASSERT_EQ(RunUpdater(s.root, fs), 0);
