@@ -47,6 +47,9 @@ class MemoryIniFile : public IniFile {
   MemoryIniFile(platform::FileSystem* fs, std::string path) : fs_(fs), path_(std::move(path)) {}
 
   void Parse(const std::string& bytes) {
+    size_t headers = 0;
+    for (size_t i = bytes.find('['); i != std::string::npos; i = bytes.find('[', i + 1)) ++headers;
+    section_index_.reserve(headers + 16);
     size_t pos = 0;
     Section* current = nullptr;
     bool eol_seen = false;
