@@ -1,0 +1,108 @@
+#!/usr/bin/env bash
+# End-to-end run of paneltool.exe under Wine: a registry fixture with three
+# panels (the current one, one with an orphan branch, one without
+# applications), panel and application files, the automatic run with and
+# without /RELEASE, a second instance, and the results compared with the
+# expected files.
+#   paneltool_e2e.sh PANELTOOL_EXE WORK_FOLDER
+# Needs KX_WINEPREFIX (a 64-bit prefix; fixtures go to the 32-bit registry
+# view) and an X display (scripts/test.sh and dev-test.sh run under xvfb-run).
+set -euo pipefail
+exe=$1 work=$2
+here=$(cd "$(dirname "$0")" && pwd)
+: "${KX_WINEPREFIX:?KX_WINEPREFIX must name the Wine prefix}"
+export WINEPREFIX=$KX_WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" TZ=UTC
+wine=/usr/lib/wine/wine64
+[[ -d $WINEPREFIX ]] || { $wine wineboot -i >/dev/null 2>&1; /usr/lib/wine/wineserver64 -w; }
+rm -rf "$work"; mkdir -p "$work"
+c=$WINEPREFIX/drive_c
+fail=0
+check() { if ! cmp -s "$1" "$2"; then echo "FAIL: $3"; diff <(tr -d '\r' <"$1") <(tr -d '\r' <"$2") | head -20 || true; fail=1; else echo "ok: $3"; fi; }
+
+setup() {
+  rm -rf "$c/KX"
+  mkdir -p "$c/KX/Panel" "$c/KX/Otro" "$c/KX/Vacio" "$c/KX/Apps/Gestion" "$c/KX/Apps/Conta"
+  printf 'MZ' >"$c/KX/Panel/VAVU.EXE"
+  # 31 December 2007 10:59: the identifier's date part is 1FC7D73B.
+  touch -d '2007-12-31 10:59:00 UTC' "$c/KX/Panel/VAVU.EXE"
+  printf '1A2B3C4D\r\n' >"$c/KX/Panel/VAVU.TAG"
+  cp "$here/ICONOS.INI" "$c/KX/Panel/ICONOS.INI"
+  # A large second icon file keeps the wait window up long enough to see it.
+  python3 - "$c/KX/Panel/ICONOS_P.INI" <<'PY'
+import sys
+with open(sys.argv[1], 'w', newline='') as f:
+    f.write('[PANEL]\r\nVAVU_INFO=VIEJO\r\n')
+    for n in range(1, 2501, 2):
+        f.write('[PRINCIPAL_%d]\r\nNOMBRE=APP_%d\r\n' % (n, n))
+        for m in range(1, 51, 2):
+            f.write('[ACCESO%d_%d]\r\nTITULO=t\r\nID=OLDOLDOL%08d\r\n' % (m, n, m))
+PY
+  printf 'MZ%s_GRUPO_KX_0123456789ABCDEF0123456789ABCDEF_GRUPO_KX_' "$(head -c 5000 /dev/zero | tr '\0' x)" >"$c/KX/Apps/Gestion/APP.EXE"
+  printf 'MZ sin sello' >"$c/KX/Apps/Conta/CONTA.EXE"
+  cp "$here/DESINSTA_GESTION.INI" "$c/KX/Apps/Gestion/DESINSTA.INI"
+  cp "$here/DESINSTA_CONTA.INI" "$c/KX/Apps/Conta/DESINSTA.INI"
+  $wine reg delete 'HKLM\Software\Roroz OR' /f /reg:32 >/dev/null 2>&1 || true
+  $wine reg import "$here/panels.reg" /reg:32 >/dev/null 2>&1
+}
+
+# Waits for a top-level window whose title holds $1; prints its id.
+wait_window() {
+  local id
+  for _ in $(seq 1 150); do
+    id=$(xdotool search --name "$1" 2>/dev/null | head -1 || true)
+    [[ -n $id ]] && { echo "$id"; return 0; }
+    sleep 0.2
+  done
+  return 1
+}
+
+# 1. The automatic run: the wait window, then the closing message.
+setup
+$wine "$exe" &
+pid=$!
+if id=$(wait_window "Reparador de KX"); then
+  sleep 0.5
+  import -window root "$work/wait_window.png" || true
+  echo "ok: wait window shown"
+else
+  echo "FAIL: no wait window"; fail=1
+fi
+if id=$(wait_window "Información"); then
+  import -window root "$work/closing_message.png" || true
+  # 2. A second instance while the first one runs ends at once with 0.
+  if timeout 60 $wine "$exe"; then echo "ok: second instance ends with 0"; else echo "FAIL: second instance"; fail=1; fi
+  xdotool key --window "$id" Return
+  echo "ok: closing message shown"
+else
+  echo "FAIL: no closing message"; fail=1; kill $pid 2>/dev/null || true
+fi
+wait $pid || { echo "FAIL: exit code $?"; fail=1; }
+check "$c/KX/Panel/ICONOS.INI" "$here/expected/ICONOS.INI" "icon file"
+check "$c/KX/Apps/Gestion/DESINSTA.INI" "$here/expected/DESINSTA_GESTION.INI" "uninstall file of the panel's application"
+check "$c/KX/Apps/Conta/DESINSTA.INI" "$here/DESINSTA_CONTA.INI" "uninstall file of another panel's application"
+grep -a -c '^\[PRINCIPAL_' "$c/KX/Panel/ICONOS_P.INI" >/dev/null
+[[ $(tr -d '\r' <"$c/KX/Panel/ICONOS_P.INI" | grep -a -m1 '^\[PRINCIPAL_1250\]') ]] && echo "ok: large file renumbered" || { echo "FAIL: large file"; fail=1; }
+$wine reg export 'HKLM\Software\Roroz OR' "$work/export.reg" /reg:32 /y >/dev/null 2>&1
+iconv -f UTF-16LE -t UTF-8 "$work/export.reg" | tr -d '\r' | sed '1s/^\xEF\xBB\xBF//' >"$work/export.txt"
+check "$work/export.txt" "$here/expected/export.txt" "registry branch"
+
+# 3. /RELEASE: the same repair without the closing message.
+setup
+if timeout 120 $wine "$exe" /RELEASE; then echo "ok: /RELEASE ends by itself"; else echo "FAIL: /RELEASE"; fail=1; fi
+check "$c/KX/Panel/ICONOS.INI" "$here/expected/ICONOS.INI" "icon file (/RELEASE)"
+
+# 4. The current panel with an orphan branch: refused.
+setup
+$wine reg add 'HKLM\Software\Roroz OR' /v VAVU_FULLPATH /t REG_SZ /d 'C:\KX\Otro\' /f /reg:32 >/dev/null 2>&1
+$wine "$exe" -release &
+pid=$!
+if id=$(wait_window "Información"); then
+  import -window root "$work/refusal_message.png" || true
+  xdotool key --window "$id" Return
+  echo "ok: refusal shown"
+else
+  echo "FAIL: no refusal"; fail=1; kill $pid 2>/dev/null || true
+fi
+wait $pid || true
+check "$c/KX/Panel/ICONOS.INI" "$here/ICONOS.INI" "icon file untouched after a refusal"
+exit $fail
