@@ -82,7 +82,7 @@ void TerminalView::CompanyDone(const CompanyResult& c) {
             " registros conservados, " + std::to_string(c.records_marked + c.journal_records_marked) +
             " registros marcados";
     if (c.journal_already_marked) line += " (diarios ya actualizados)";
-    if (!c.backups_left.empty()) line += ", copias conservadas: " + Join(c.backups_left);
+    line += ", copias que quedan: " + (c.backups_left.empty() ? std::string("ninguna") : Join(c.backups_left));
   }
   std::fprintf(out_, "%s\n", U(line).c_str());
   if (interactive_) DrawBars();
