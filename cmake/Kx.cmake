@@ -5,7 +5,9 @@ add_library(kx_options INTERFACE)
 target_compile_options(kx_options INTERFACE
   -Wall -Wextra
   $<$<BOOL:${KX_WERROR}>:-Werror>
-  -finput-charset=UTF-8 -fexec-charset=CP1252
+  -finput-charset=UTF-8
+  # clang (the fuzz build) knows no other execution character set than UTF-8.
+  $<$<CXX_COMPILER_ID:GNU>:-fexec-charset=CP1252>
   # GCC 12 reports false -Wrestrict overlaps inside std::string concatenation
   # at -O2 (GCC bug 105329).
   $<$<CXX_COMPILER_ID:GNU>:-Wno-restrict>)
