@@ -59,7 +59,9 @@ inline std::string CopyTable(const std::string& stem, const std::string& folder,
     fs::path from = HostPath(stem + ext);
     if (!fs::exists(from)) continue;
     fs::path to = HostPath(folder + "/" + name + ext);
-    fs::copy_file(from, to, fs::copy_options::overwrite_existing);
+    std::error_code ec;
+    fs::remove(to, ec);  // MinGW's copy_file refuses to overwrite
+    fs::copy_file(from, to);
     fs::permissions(to, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::replace);
   }
   return folder + "/" + name;

@@ -213,8 +213,10 @@ TEST(TableWrite, CreateMakesATableOthersRead) {
   EXPECT_EQ(w.GetField(3).date(), DateFromYmd(1999, 12, 31));
   EXPECT_TRUE(w.GetField(4).logical());
   EXPECT_EQ(w.GetField(5).text(), "línea 1\r\nlínea 2");
+  w.Close();  // an exclusive open keeps other readers out on Windows
   // The header agrees with the data: count, lengths, end byte.
   std::string bytes = test::ReadText(test::HostPath(t + ".dbf"));
+  ASSERT_GE(bytes.size(), 32u);
   auto u = [&](size_t i) { return static_cast<unsigned char>(bytes[i]); };
   uint32_t hl = u(8) | u(9) << 8, rl = u(10) | u(11) << 8;
   EXPECT_EQ(u(0), 0xF5);  // FoxPro 2 with memo
