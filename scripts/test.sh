@@ -34,11 +34,6 @@ if [[ $what == all || $what == native ]]; then
   grep -aE '^[0-9]+/[0-9]+ Test|tests passed|tests failed' "$log" || true
   [[ $status == 0 ]] || grep -aE '\[  FAILED  \]|Failure|ERROR' "$log" | head -50 || true
   count "$log" native
-  # The file readers' fuzz targets, briefly (scripts/fuzz.sh SECONDS runs them long).
-  if command -v clang++ >/dev/null; then
-    echo "== fuzz targets (8 s each)"
-    scripts/fuzz.sh 8 >build/fuzz-brief.log 2>&1 || { status=1; tail -30 build/fuzz-brief.log; }
-  fi
 fi
 
 if [[ $what == all || $what == windows ]]; then
