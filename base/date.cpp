@@ -54,7 +54,7 @@ Date Today() {
 std::string DTOS(Date d) {
   Ymd r = YmdFromDate(d);
   if (r.year <= 0) return std::string(8, ' ');
-  char buf[16];
+  char buf[40];  // room for any int, so -Wformat-truncation holds at -O2
   std::snprintf(buf, sizeof buf, "%04d%02d%02d", r.year, r.month, r.day);
   return buf;
 }

@@ -471,6 +471,14 @@ class Win32Toolkit : public Toolkit {
 
 // ---------------------------------------------------------------- dialog
 
+
+// Gives a child control the font (0 for none); EnumChildWindows callback, so
+// it must be a stdcall function, not a lambda.
+BOOL CALLBACK SetChildFont(HWND child, LPARAM font) {
+  SendMessageW(child, WM_SETFONT, static_cast<WPARAM>(font), font != 0);
+  return TRUE;
+}
+
 class Win32Dialog : public Dialog {
  public:
   Win32Dialog(Win32Toolkit* toolkit, std::string name, Dialog* parent)
@@ -641,10 +649,7 @@ class Win32Dialog : public Dialog {
     icon_big_ = icon_small_ = nullptr;
     // The controls are destroyed after their parent's WM_DESTROY: they must
     // not keep the font that is deleted here.
-    EnumChildWindows(hwnd_, [](HWND child, LPARAM) -> BOOL {
-      SendMessageW(child, WM_SETFONT, 0, FALSE);
-      return TRUE;
-    }, 0);
+    EnumChildWindows(hwnd_, SetChildFont, 0);
     if (font_) DeleteObject(font_);
     font_ = nullptr;
     hwnd_ = nullptr;
@@ -653,10 +658,7 @@ class Win32Dialog : public Dialog {
   void ApplyFont() {
     HFONT old = font_;
     font_ = MakeFont(font_spec_);
-    EnumChildWindows(hwnd_, [](HWND child, LPARAM font) -> BOOL {
-      SendMessageW(child, WM_SETFONT, static_cast<WPARAM>(font), TRUE);
-      return TRUE;
-    }, reinterpret_cast<LPARAM>(font_));
+    EnumChildWindows(hwnd_, SetChildFont, reinterpret_cast<LPARAM>(font_));
     SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
     if (old) DeleteObject(old);
   }
