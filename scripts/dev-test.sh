@@ -19,7 +19,7 @@ case $kind in
 esac
 dir=build/$name-$kind
 [[ -f $dir/CMakeCache.txt ]] || cmake --preset "$preset" -B "$dir" >/dev/null
-cmake --build "$dir" --target "${targets[@]}"
+cmake --build "$dir" -j "${KX_JOBS:-2}" --target "${targets[@]}"
 rc=0
 if [[ $kind == native ]]; then
   for t in "${targets[@]}"; do
