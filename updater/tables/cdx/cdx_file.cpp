@@ -116,6 +116,10 @@ struct Node {
   std::vector<uint32_t> recnos;
   std::vector<uint32_t> children;  // interior nodes only
   int klen = 0;
+  // Leaves: bytes of the packed key texts and the highest record number, as
+  // the page encoding would give them; text_bytes < 0 until computed.
+  int text_bytes = -1;
+  uint32_t max_recno = 0;
   bool leaf() const { return (attr & 2) != 0; }
   bool root() const { return (attr & 1) != 0; }
   size_t size() const { return keys.size(); }
@@ -166,7 +170,7 @@ bool EncodeLeaf(const Node& n, uint8_t fill, PageBytes* out) {
       while (dup < lim && (*prev)[dup] == k[dup]) ++dup;
     }
     size_t len = size_t(n.klen - dup - trail);
-    if (info + b.bytes > data_end - len) return false;
+    if (info + b.bytes + len > data_end) return false;
     data_end -= len;
     memcpy(&p[data_end], k.data() + dup, len);
     uint64_t v = uint64_t(n.recnos[i]) | (uint64_t(dup) << b.rn_bits) | (uint64_t(trail) << (b.rn_bits + b.dup_bits));
@@ -187,6 +191,36 @@ bool EncodeLeaf(const Node& n, uint8_t fill, PageBytes* out) {
   p[22] = uint8_t(b.trail_bits);
   p[23] = uint8_t(b.bytes);
   return true;
+}
+
+// Bytes the text of key `k` takes in a leaf after `prev` (nullptr for the
+// first key of the leaf), as EncodeLeaf packs it.
+int PackedLength(const std::string* prev, const std::string& k, int klen, uint8_t fill) {
+  int trail = 0;
+  while (trail < klen && uint8_t(k[size_t(klen - 1 - trail)]) == fill) ++trail;
+  int dup = 0;
+  if (prev) {
+    int lim = klen - trail;
+    while (dup < lim && (*prev)[size_t(dup)] == k[size_t(dup)]) ++dup;
+  }
+  return klen - dup - trail;
+}
+
+void MeasureLeaf(Node* n, uint8_t fill) {
+  n->text_bytes = 0;
+  n->max_recno = 0;
+  for (size_t i = 0; i < n->size(); ++i) {
+    n->text_bytes += PackedLength(i ? &n->keys[i - 1] : nullptr, n->keys[i], n->klen, fill);
+    n->max_recno = std::max(n->max_recno, n->recnos[i]);
+  }
+}
+
+// Whether a leaf of `count` keys with these measures fits in one page (the
+// test EncodeLeaf makes).
+bool LeafFits(int klen, size_t count, int text_bytes, uint32_t max_recno) {
+  LeafBits b;
+  if (!ChooseLeafBits(klen, max_recno, &b)) return false;
+  return 24 + count * size_t(b.bytes) + size_t(text_bytes) <= kPage;
 }
 
 size_t InteriorCapacity(int klen) { return (kPage - 12) / size_t(klen + 8); }
@@ -240,7 +274,11 @@ class CdxFile::Impl {
   std::vector<int> by_name;
   std::map<uint32_t, PageBytes> pages;
   std::set<uint32_t> dirty;
-  std::unordered_map<uint32_t, std::shared_ptr<const Node>> nodes;
+  // Decoded nodes by page. A page listed in `unencoded` was changed in its
+  // node only: its bytes in `pages` are stale until Materialize encodes it
+  // (before any read of the raw page and at Flush).
+  std::unordered_map<uint32_t, std::shared_ptr<Node>> nodes;
+  std::unordered_map<uint32_t, uint8_t> unencoded;  // page -> fill byte of its tag
 
   // ---- errors ----
   Status Corrupt(const std::string& what) {
@@ -260,7 +298,27 @@ class CdxFile::Impl {
   // ---- pages ----
   bool PageInFile(uint32_t off) const { return off >= 1024 && off % kPage == 0 && uint64_t(off) + kPage <= file_end; }
 
+  void Materialize(uint32_t off) {
+    auto u = unencoded.find(off);
+    if (u == unencoded.end()) return;
+    uint8_t fill = u->second;
+    unencoded.erase(u);
+    auto n = nodes.find(off);
+    if (n == nodes.end()) return;
+    EncodeNode(*n->second, fill, &pages[off]);  // fits: checked when it changed
+  }
+  void MaterializeAll() {
+    while (!unencoded.empty()) Materialize(unencoded.begin()->first);
+  }
+  // The node of `off` was changed in place (it still fits its page).
+  void NodeChanged(uint32_t off, uint8_t fill) {
+    unencoded[off] = fill;
+    dirty.insert(off);
+    ++generation;
+  }
+
   Status ReadRaw(uint32_t off, PageBytes* out) {
+    Materialize(off);
     auto it = pages.find(off);
     if (it != pages.end()) {
       *out = it->second;
@@ -277,6 +335,7 @@ class CdxFile::Impl {
     pages[off] = p;
     dirty.insert(off);
     nodes.erase(off);
+    unencoded.erase(off);
     ++generation;
     if (off + uint64_t(kPage) > file_end) file_end = off + uint64_t(kPage);
   }
@@ -385,7 +444,8 @@ class CdxFile::Impl {
     if (EncodeNode(n, t.fill, &p)) {
       WriteRaw(n.page, p);
       if (n.size()) out->push_back({n.keys.back(), n.recnos.back(), n.page});
-      nodes[n.page] = std::make_shared<const Node>(std::move(n));
+      n.text_bytes = -1;
+      nodes[n.page] = std::make_shared<Node>(std::move(n));
       return Status::Ok();
     }
     // Split: try halves, then pack greedily.
@@ -514,29 +574,76 @@ class CdxFile::Impl {
   }
 
   // ---- insert / remove ----
+  // Index of the first entry of `n` not before (key, recno).
+  static size_t LowerBound(const Node& n, std::string_view key, uint32_t recno) {
+    size_t lo = 0, hi = n.size();
+    while (lo < hi) {
+      size_t mid = (lo + hi) / 2;
+      if (CompareEntry(n.keys[mid], n.recnos[mid], key, recno) < 0) lo = mid + 1;
+      else hi = mid;
+    }
+    return lo;
+  }
+
+  // Adds (key, recno) below `page`; an entry already present changes nothing.
+  // A node that still fits its page is changed in place and encoded later;
+  // one that does not is split by StoreNode.
   Status InsertAt(TagState& t, uint32_t page, int depth, std::string_view key, uint32_t recno, std::vector<Sep>* out) {
     if (depth > kMaxDepth) return CorruptTag(&t, page, "tree deeper than " + std::to_string(kMaxDepth) + " levels (a cycle?)");
     std::shared_ptr<const Node> cur;
     Status s = ReadTagNode(t, page, &cur);
     if (!s.ok()) return s;
-    Node n = *cur;
-    if (n.leaf()) {
-      size_t i = 0;
-      while (i < n.size() && CompareEntry(n.keys[i], n.recnos[i], key, recno) < 0) ++i;
-      n.keys.insert(n.keys.begin() + i, std::string(key));
-      n.recnos.insert(n.recnos.begin() + i, recno);
+    Node* m = nodes[page].get();
+    if (cur->leaf()) {
+      size_t i = LowerBound(*cur, key, recno);
+      if (i < cur->size() && cur->recnos[i] == recno && cur->keys[i] == key) {
+        *out = {{cur->keys.back(), cur->recnos.back(), page}};
+        return Status::Ok();
+      }
+      if (m->text_bytes < 0) MeasureLeaf(m, t.fill);
+      std::string k(key);
+      int klen = m->klen;
+      const std::string* prev = i > 0 ? &m->keys[i - 1] : nullptr;
+      int delta = PackedLength(prev, k, klen, t.fill);
+      if (i < m->size()) delta += PackedLength(&k, m->keys[i], klen, t.fill) - PackedLength(prev, m->keys[i], klen, t.fill);
+      uint32_t max_recno = std::max(m->max_recno, recno);
+      if (LeafFits(klen, m->size() + 1, m->text_bytes + delta, max_recno)) {
+        m->keys.insert(m->keys.begin() + long(i), std::move(k));
+        m->recnos.insert(m->recnos.begin() + long(i), recno);
+        m->text_bytes += delta;
+        m->max_recno = max_recno;
+        NodeChanged(page, t.fill);
+        *out = {{m->keys.back(), m->recnos.back(), page}};
+        return Status::Ok();
+      }
+      Node n = *cur;
+      n.keys.insert(n.keys.begin() + long(i), std::move(k));
+      n.recnos.insert(n.recnos.begin() + long(i), recno);
       return StoreNode(t, std::move(n), out);
     }
-    if (n.size() == 0) return CorruptTag(&t, page, "interior node without keys");
-    size_t i = 0;
-    while (i + 1 < n.size() && CompareEntry(n.keys[i], n.recnos[i], key, recno) < 0) ++i;
+    if (cur->size() == 0) return CorruptTag(&t, page, "interior node without keys");
+    size_t i = std::min(LowerBound(*cur, key, recno), cur->size() - 1);
+    uint32_t child = cur->children[i];
     std::vector<Sep> sub;
-    s = InsertAt(t, n.children[i], depth + 1, key, recno, &sub);
+    s = InsertAt(t, child, depth + 1, key, recno, &sub);
     if (!s.ok()) return s;
-    if (Unchanged(n, i, sub)) {
-      *out = {{n.keys.back(), n.recnos.back(), n.page}};
+    // The child's changes may have dropped this node from the cache.
+    s = ReadTagNode(t, page, &cur);
+    if (!s.ok()) return s;
+    m = nodes[page].get();
+    if (Unchanged(*cur, i, sub)) {
+      *out = {{cur->keys.back(), cur->recnos.back(), page}};
       return Status::Ok();
     }
+    if (sub.size() == 1 && sub[0].page == m->children[i]) {
+      // Only the child's highest entry moved.
+      m->keys[i] = sub[0].key;
+      m->recnos[i] = sub[0].recno;
+      NodeChanged(page, t.fill);
+      *out = {{m->keys.back(), m->recnos.back(), page}};
+      return Status::Ok();
+    }
+    Node n = *cur;
     ReplaceEntry(&n, i, sub);
     return StoreNode(t, std::move(n), out);
   }
@@ -619,8 +726,14 @@ class CdxFile::Impl {
       std::shared_ptr<const Node> n;
       Status s = ReadTagNode(t, page, &n);
       if (!s.ok()) return s;
-      size_t i = 0;
-      while (i < n->size() && !after(n->keys[i], n->recnos[i])) ++i;
+      // `after` is false then true along the node: the first true by halving.
+      size_t lo = 0, hi = n->size();
+      while (lo < hi) {
+        size_t mid = (lo + hi) / 2;
+        if (after(n->keys[mid], n->recnos[mid])) hi = mid;
+        else lo = mid + 1;
+      }
+      size_t i = lo;
       if (n->leaf()) {
         if (i < n->size()) {
           *pos = {page, i};
@@ -927,6 +1040,7 @@ class CdxFile::Impl {
   }
 
   Status Flush() {
+    MaterializeAll();
     if (dirty.empty()) return Status::Ok();
     if (corrupt) {
       dirty.clear();
@@ -1316,6 +1430,7 @@ Status CdxFile::Bind(const FieldCatalog& catalog) {
     uint8_t fill = (types[i] == 'C' && t.info.collation == Collation::Machine) ? ' ' : 0;
     if (fill != t.fill) {
       t.fill = fill;
+      impl_->MaterializeAll();
       impl_->nodes.clear();
     }
   }
@@ -1456,18 +1571,6 @@ Status CdxFile::Insert(int tag, std::string_view key, uint32_t recno) {
       if (other < recno) return Status::Ok();
       s = Remove(tag, key, other);  // the lowest record number keeps the key
       if (!s.ok()) return s;
-    }
-  } else {
-    // Adding an entry already present changes nothing.
-    CdxFile::Impl::Pos pos;
-    s = impl_->FindFirst(t, [&](const std::string& k, uint32_t r) { return CompareEntry(k, r, key, recno) >= 0; }, &pos);
-    if (!s.ok()) return s;
-    if (pos.page) {
-      std::string k;
-      uint32_t r;
-      s = impl_->EntryAt(t, pos, &k, &r);
-      if (!s.ok()) return s;
-      if (k == key && r == recno) return Status::Ok();
     }
   }
   std::vector<Sep> out;
