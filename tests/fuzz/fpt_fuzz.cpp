@@ -1,20 +1,15 @@
 // Fuzz target: a table with a memo field over an FPT file of arbitrary
-// bytes. Each record points at another block; every memo is read, then one
-// is rewritten. Bad pointers and lengths must be reported, never crash.
+// bytes. Each record points at another block; every memo is read, then
+// memos are rewritten, a record with a memo appended and the table zapped.
+// Bad pointers and lengths must be reported, never crash.
 #include <cstddef>
 #include <cstdint>
 
-#include "errors/record/error_record.h"
-#include "tests/fuzz/mem_fs.h"
-#include "updater/tables/workareas.h"
+#include "tests/fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace kx;
-  static bool once = [] {
-    SetErrorHandler([](ErrorRecord&) { return ErrorAnswer{ErrorAction::Default, Value()}; });
-    return true;
-  }();
-  (void)once;
+  fuzz::InstallQuietHandler();
   fuzz::MemFs fs;
   {
     tables::WorkAreas maker(&fs);
@@ -37,6 +32,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (w.GoTop(); !w.Eof(); w.Skip()) w.GetField(1);
   w.GoTo(5);
   w.PutField(1, Value::Memo("a new memo text"));
+  w.GoTo(6);
+  w.PutField(1, Value::Memo(std::string(size % 1500, 'z')));
+  w.GoTo(7);
+  w.PutField(1, w.GetField(1));
+  w.AppendBlank();
+  w.PutField(1, Value::Memo("appended"));
+  w.Commit();
+  for (w.GoTop(); !w.Eof(); w.Skip()) w.GetField(1);
+  if (size % 3 == 0) {
+    w.Zap();
+    w.AppendBlank();
+    w.PutField(1, Value::Memo("after zap"));
+  }
   w.CloseAll();
+  if (w.Open("t", "T")) {
+    for (w.GoTop(); !w.Eof(); w.Skip()) w.GetField(1);
+    w.CloseAll();
+  }
   return 0;
 }
