@@ -305,5 +305,27 @@ TEST(TableAppendFrom, RefillCarriesEveryVisibleRecordOfTheReferenceJournal) {
   EXPECT_TRUE(w.Eof());
 }
 
+// Into an emptied table the tags are built after the last record: also when
+// the callback stops the append early, and a second append then goes into
+// tags that hold keys already; after closing, the index on disk is the same.
+TEST(TableAppendFrom, TagsAreRightAfterAStoppedRefillAndASecondOne) {
+  std::string dir = test::ScratchFolder("tables_refill_stopped");
+  std::string t = test::CopyTable(test::Reference("Journal"), dir, "Journal");
+  WorkAreas w;
+  ASSERT_TRUE(w.Open(t, "J"));
+  ASSERT_TRUE(w.Zap());
+  int calls = 0;
+  ASSERT_TRUE(w.AppendFrom(test::Reference("Journal"), [&] { return ++calls <= 100; }));
+  EXPECT_EQ(w.RecCount(), 100u);
+  ExpectIndexSound(w);
+  ASSERT_TRUE(w.AppendFrom(test::Reference("Journal"), [&] { return ++calls <= 150; }));
+  EXPECT_EQ(w.RecCount(), 149u);
+  ExpectIndexSound(w);
+  w.Close();
+  ASSERT_TRUE(w.Open(t, "J"));
+  EXPECT_EQ(w.RecCount(), 149u);
+  ExpectIndexSound(w);
+}
+
 }  // namespace
 }  // namespace kx::tables

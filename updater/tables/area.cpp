@@ -131,6 +131,17 @@ Fault Area::Flush() {
     Fault f = KeysOf(rec, recno, &new_keys);
     if (!f.ok()) return f;
   }
+  if (indexed && pending_append && deferred) {
+    Fault f = dbf->Append(rec);
+    if (!f.ok()) return f;
+    for (size_t t = 0; t < new_keys.size() && t < deferred->size(); ++t)
+      if (new_keys[t]) (*deferred)[t].push_back({std::move(*new_keys[t]), recno});
+    pending_append = false;
+    dirty = false;
+    old_keys.reset();
+    cursor_synced = false;
+    return Fault::Ok();
+  }
   cdx::RecordKeys before;
   if (indexed && !pending_append && old_keys) before = *old_keys;
   before.resize(new_keys.size());
@@ -174,6 +185,18 @@ Fault Area::Flush() {
   pending_append = false;
   dirty = false;
   old_keys.reset();
+  cursor_synced = false;
+  return Fault::Ok();
+}
+
+Fault Area::BuildDeferred() {
+  if (!deferred) return Fault::Ok();
+  std::vector<std::vector<cdx::CdxFile::Entry>> lists = std::move(*deferred);
+  deferred.reset();
+  for (size_t t = 0; t < lists.size(); ++t) {
+    platform::Status s = cdx->BuildTag(int(t), std::move(lists[t]));
+    if (!s.ok()) return CursorFault(s);
+  }
   cursor_synced = false;
   return Fault::Ok();
 }

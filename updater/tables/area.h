@@ -81,6 +81,12 @@ class Area final : public cdx::RecordContext {
   bool pending_append = false;
   std::optional<cdx::RecordKeys> old_keys;
 
+  // Bulk filling of an emptied table (append from): while `deferred` holds
+  // one list per tag, appended records keep their keys here instead of
+  // inserting them, and BuildDeferred builds every tag from them at the end.
+  std::optional<std::vector<std::vector<cdx::CdxFile::Entry>>> deferred;
+  Fault BuildDeferred();
+
   std::set<uint32_t> record_locks;
   bool file_locked = false;
   bool append_locked = false;

@@ -761,6 +761,25 @@ bool WorkAreas::AppendFrom(const std::string& path, const std::function<bool()>&
     }
   };
 
+  // Into an empty exclusive table the tags are built from the sorted keys
+  // after the last record instead of growing record by record (a candidate
+  // tag must refuse each duplicate as it comes, so it keeps the slow way).
+  // Each record still reaches the DBF whole, count last; if the program dies
+  // before the end, the DBF holds every record appended so far and the index
+  // file holds the tags as they were before the append (empty): it must be
+  // rebuilt from the table.
+  if (target->cdx && target->cdx->bound() && !target->shared && target->Count() == 0) {
+    bool candidate = false;
+    for (int t = 0; t < target->cdx->TagCount(); ++t) candidate = candidate || target->cdx->Tag(t).candidate;
+    if (!candidate) target->deferred.emplace(size_t(target->cdx->TagCount()));
+  }
+  auto build = [&]() -> bool {
+    Fault bf = target->BuildDeferred();
+    if (bf.ok()) return true;
+    Raise(bf, kGenWrite, "APPEND FROM", false);
+    return false;
+  };
+
   bool ok = true;
   Fault f = src->First(false);
   while (ok && f.ok() && !src->AtEnd()) {
@@ -812,6 +831,7 @@ bool WorkAreas::AppendFrom(const std::string& path, const std::function<bool()>&
     Raise(f, kGenRead, "APPEND FROM", false);
     ok = false;
   }
+  if (!build()) ok = false;
   CloseSlot(src_slot, true);
   selected_ = target_slot;
   return ok;

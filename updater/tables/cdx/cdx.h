@@ -183,6 +183,19 @@ class CdxFile {
   Status UpdateRecord(uint32_t recno, const RecordKeys& old_keys, const RecordKeys& new_keys);
   Status RemoveRecord(uint32_t recno, const RecordKeys& keys);
 
+  // Every entry of a tag, for BuildTag and ReadAll.
+  struct Entry {
+    std::string key;
+    uint32_t recno;
+  };
+  // Fills the empty tag `tag` with `entries` (in any order; keys of the tag's
+  // key length) in one pass from the leaves up, each page as full as it
+  // goes: the bulk form of inserting every entry. A UNIQUE tag keeps the
+  // lowest record number of each key; a CANDIDATE tag with a repeated key
+  // fails with kErrDuplicateKey and changes nothing, as does a tag that is
+  // not empty (kErrBadArgument).
+  Status BuildTag(int tag, std::vector<Entry> entries);
+
   // Empties every tag (remove all records): each tag keeps its header and
   // gets one empty root leaf; the freed pages go to the file's free list.
   Status Zap();
@@ -205,10 +218,6 @@ class CdxFile {
 
   // Every entry of tag `tag` in walk order (descending tags from the highest
   // key), for listings and checks.
-  struct Entry {
-    std::string key;
-    uint32_t recno;
-  };
   Status ReadAll(int tag, std::vector<Entry>* entries);
 
   class Impl;

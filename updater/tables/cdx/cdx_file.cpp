@@ -648,6 +648,103 @@ class CdxFile::Impl {
     return StoreNode(t, std::move(n), out);
   }
 
+  // Fills the empty tag `t` with `e` from the leaves up: leaves packed as full
+  // as they go, then each interior level above them, then the new root.
+  Status BuildTag(TagState& t, std::vector<CdxFile::Entry>& e) {
+    std::shared_ptr<const Node> old_root;
+    Status s = ReadTagNode(t, t.root, &old_root);
+    if (!s.ok()) return s;
+    if (!old_root->leaf() || old_root->size() != 0)
+      return Status::Error(kErrBadArgument, name + ": tag " + t.info.name + " is not empty");
+    std::sort(e.begin(), e.end(), [](const CdxFile::Entry& a, const CdxFile::Entry& b) {
+      return CompareEntry(a.key, a.recno, b.key, b.recno) < 0;
+    });
+    if (t.info.unique || t.info.candidate) {
+      size_t w = 0;
+      for (size_t r = 0; r < e.size(); ++r) {
+        if (w > 0 && e[w - 1].key == e[r].key) {
+          if (t.info.candidate)
+            return Status::Error(kErrDuplicateKey, name + ": tag " + t.info.name + ": record " + std::to_string(e[w - 1].recno) + " already has this key");
+          continue;  // the lowest record number keeps the key
+        }
+        if (w != r) e[w] = std::move(e[r]);
+        ++w;
+      }
+      e.resize(w);
+    }
+    if (e.empty()) return Status::Ok();
+    const int klen = t.info.key_length;
+    for (const auto& x : e)
+      if (int(x.key.size()) != klen || x.recno == 0)
+        return Status::Error(kErrBadArgument, name + ": tag " + t.info.name + ": bad entry for record " + std::to_string(x.recno));
+    std::vector<Node> level;
+    {
+      Node cur;
+      cur.attr = 2;
+      cur.klen = klen;
+      int bytes = 0;
+      uint32_t max_recno = 0;
+      for (auto& x : e) {
+        int len = PackedLength(cur.size() ? &cur.keys.back() : nullptr, x.key, klen, t.fill);
+        if (cur.size() && !LeafFits(klen, cur.size() + 1, bytes + len, std::max(max_recno, x.recno))) {
+          level.push_back(std::move(cur));
+          cur = Node();
+          cur.attr = 2;
+          cur.klen = klen;
+          bytes = 0;
+          max_recno = 0;
+          len = PackedLength(nullptr, x.key, klen, t.fill);
+        }
+        bytes += len;
+        max_recno = std::max(max_recno, x.recno);
+        cur.keys.push_back(std::move(x.key));
+        cur.recnos.push_back(x.recno);
+      }
+      level.push_back(std::move(cur));
+      e.clear();
+    }
+    const size_t fanout = InteriorCapacity(klen);
+    uint32_t root = 0;
+    while (true) {
+      bool top = level.size() == 1;
+      std::vector<uint32_t> pg(level.size());
+      for (auto& p : pg) {
+        s = AllocPage(&p);
+        if (!s.ok()) return s;
+      }
+      std::vector<Node> up;
+      for (size_t i = 0; i < level.size(); ++i) {
+        Node& n = level[i];
+        n.page = pg[i];
+        n.left = i ? pg[i - 1] : kNone;
+        n.right = i + 1 < pg.size() ? pg[i + 1] : kNone;
+        if (top) n.attr = uint16_t(n.attr | 1);
+        PageBytes bytes;
+        if (!EncodeNode(n, t.fill, &bytes)) return Status::Error(kErrUnsupported, name + ": tag " + t.info.name + ": a built node does not fit its page");
+        WriteRaw(n.page, bytes);
+        if (top) break;
+        if (up.empty() || up.back().size() == fanout) {
+          up.emplace_back();
+          up.back().attr = 0;
+          up.back().klen = klen;
+        }
+        up.back().keys.push_back(n.keys.back());
+        up.back().recnos.push_back(n.recnos.back());
+        up.back().children.push_back(n.page);
+      }
+      if (top) {
+        root = pg[0];
+        break;
+      }
+      level = std::move(up);
+    }
+    uint32_t old = t.root;
+    s = SetRoot(t, root);
+    if (!s.ok()) return s;
+    FreePage(old);
+    return Status::Ok();
+  }
+
   // True when the child's separator is still the one the node holds.
   static bool Unchanged(const Node& n, size_t i, const std::vector<Sep>& sub) {
     return sub.size() == 1 && sub[0].page == n.children[i] && sub[0].recno == n.recnos[i] && sub[0].key == n.keys[i];
@@ -1630,6 +1727,16 @@ Status CdxFile::UpdateRecord(uint32_t recno, const RecordKeys& old_keys, const R
       if (!s.ok()) return s;
     }
   }
+  return Status::Ok();
+}
+
+Status CdxFile::BuildTag(int tag, std::vector<Entry> entries) {
+  Status s = impl_->CanWrite();
+  if (!s.ok()) return s;
+  if (tag < 0 || tag >= TagCount()) return Status::Error(kErrBadArgument, impl_->name + ": no tag number " + std::to_string(tag + 1));
+  s = impl_->BuildTag(impl_->tags[size_t(tag)], entries);
+  if (!s.ok()) return s;
+  impl_->Touch();
   return Status::Ok();
 }
 
