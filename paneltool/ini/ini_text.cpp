@@ -29,46 +29,66 @@ bool IsBlankLine(const std::string& text) {
   return true;
 }
 
-ParsedLine ParseLine(const std::string& text) {
-  ParsedLine out;
+LineParts ParseLineParts(std::string_view text) {
+  LineParts out;
   size_t b = 0, e = text.size();
   while (b < e && IsIniBlank(text[b])) ++b;
   while (e > b && IsIniBlank(text[e - 1])) --e;
   if (b == e) return out;
   if (text[b] == '[') {
     size_t close = text.rfind(']', e - 1);
-    if (close != std::string::npos && close > b) {
+    if (close != std::string_view::npos && close > b) {
       out.kind = LineKind::Header;
-      out.name = text.substr(b + 1, close - b - 1);
+      out.name_off = static_cast<uint32_t>(b + 1);
+      out.name_len = static_cast<uint32_t>(close - b - 1);
       return out;
     }
   }
   out.kind = LineKind::Other;
   if (text[b] == ';') return out;
   size_t eq = text.find('=', b);
-  if (eq == std::string::npos || eq >= e) return out;
+  if (eq == std::string_view::npos || eq >= e) return out;
   size_t ne = eq;
   while (ne > b && IsIniBlank(text[ne - 1])) --ne;
   if (ne == b) return out;
   size_t vb = eq + 1;
   while (vb < e && IsIniBlank(text[vb])) ++vb;
   out.kind = LineKind::Key;
-  out.name = text.substr(b, ne - b);
-  out.value = text.substr(vb, e - vb);
+  out.name_off = static_cast<uint32_t>(b);
+  out.name_len = static_cast<uint32_t>(ne - b);
+  out.value_off = static_cast<uint32_t>(vb);
+  out.value_len = static_cast<uint32_t>(e - vb);
+  return out;
+}
+
+ParsedLine ParseLine(const std::string& text) {
+  LineParts p = ParseLineParts(text);
+  ParsedLine out;
+  out.kind = p.kind;
+  if (p.kind == LineKind::Header || p.kind == LineKind::Key) out.name = text.substr(p.name_off, p.name_len);
+  if (p.kind == LineKind::Key) out.value = text.substr(p.value_off, p.value_len);
   return out;
 }
 
 std::string FoldName(const std::string& name) {
   std::string out = name;
-  for (char& ch : out) {
-    unsigned char c = static_cast<unsigned char>(ch);
-    if (c >= 'A' && c <= 'Z') c = static_cast<unsigned char>(c + 32);
-    else if (c >= 0xC0 && c <= 0xDE && c != 0xD7) c = static_cast<unsigned char>(c + 32);
-    else if (c == 0x8A || c == 0x8C || c == 0x8E) c = static_cast<unsigned char>(c + 16);
-    else if (c == 0x9F) c = 0xFF;
-    ch = static_cast<char>(c);
-  }
+  for (char& ch : out) ch = static_cast<char>(FoldChar(static_cast<unsigned char>(ch)));
   return out;
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (a[i] != b[i] && FoldChar(static_cast<unsigned char>(a[i])) != FoldChar(static_cast<unsigned char>(b[i])))
+      return false;
+  return true;
+}
+
+std::string_view TrimBlanksView(std::string_view s) {
+  size_t b = 0, e = s.size();
+  while (b < e && IsIniBlank(s[b])) ++b;
+  while (e > b && IsIniBlank(s[e - 1])) --e;
+  return s.substr(b, e - b);
 }
 
 std::string UnquoteValue(const std::string& stored) {
@@ -77,12 +97,17 @@ std::string UnquoteValue(const std::string& stored) {
   return stored;
 }
 
-std::string ReplaceValue(const std::string& text, const std::string& value) {
+size_t ValueStart(std::string_view text) {
   size_t eq = text.find('=');
-  if (eq == std::string::npos) return text;
+  if (eq == std::string_view::npos) return text.size();
   size_t vb = eq + 1;
   while (vb < text.size() && IsIniBlank(text[vb]) && text[vb] != '\r' && text[vb] != '\n') ++vb;
-  return text.substr(0, vb) + value;
+  return vb;
+}
+
+std::string ReplaceValue(const std::string& text, const std::string& value) {
+  if (text.find('=') == std::string::npos) return text;
+  return text.substr(0, ValueStart(text)) + value;
 }
 
 bool IsMissingFile(const Status& s) {

@@ -3,7 +3,10 @@
 // read. Internal to the INI library.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "platform/file_system.h"
 #include "platform/status.h"
@@ -33,9 +36,31 @@ bool IsBlankLine(const std::string& text);
 
 ParsedLine ParseLine(const std::string& text);
 
+// The same classification as offsets into the line, without copies: the name
+// (header: between the brackets; key: trimmed) and, for a key, its value
+// (trimmed, quotes kept).
+struct LineParts {
+  LineKind kind = LineKind::Blank;
+  uint32_t name_off = 0, name_len = 0;
+  uint32_t value_off = 0, value_len = 0;
+};
+LineParts ParseLineParts(std::string_view text);
+
 // Folds a name for comparison without regard to case: ASCII letters and the
 // Windows-1252 letters with a case pair (À-Þ except ×, Š Œ Ž Ÿ) to lower case.
 std::string FoldName(const std::string& name);
+// One byte folded the same way.
+inline unsigned char FoldChar(unsigned char c) {
+  if (c >= 'A' && c <= 'Z') return static_cast<unsigned char>(c + 32);
+  if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return static_cast<unsigned char>(c + 32);
+  if (c == 0x8A || c == 0x8C || c == 0x8E) return static_cast<unsigned char>(c + 16);
+  if (c == 0x9F) return 0xFF;
+  return c;
+}
+// True when the two names are equal without regard to case.
+bool SameName(std::string_view a, std::string_view b);
+// The view without the blanks at either end.
+std::string_view TrimBlanksView(std::string_view s);
 
 // One pair of enclosing quotes (" or ') removed from a stored value.
 std::string UnquoteValue(const std::string& stored);
@@ -43,6 +68,8 @@ std::string UnquoteValue(const std::string& stored);
 // The key line `text` (a LineKind::Key line) with its value replaced:
 // everything up to the '=' and the blanks after it stays.
 std::string ReplaceValue(const std::string& text, const std::string& value);
+// How many bytes of the key line `text` ReplaceValue keeps.
+size_t ValueStart(std::string_view text);
 
 // Names the flush uses beside the file.
 inline constexpr const char* kTempSuffix = ".~tmp";

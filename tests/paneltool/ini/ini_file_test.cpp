@@ -364,5 +364,48 @@ TEST(IniScale, LargeIconFileRoundTrips) {
   EXPECT_EQ(g->ReadSectionNames().size(), 1u + 2500u * 51u - (2500u + 6u) / 7u);
 }
 
+// A section of many keys is looked up through an index of its own: reads,
+// appends, in-place writes and erasures must agree with the small-section
+// rules, also after the index has been rebuilt.
+TEST(IniScale, ManyKeysInOneSectionFollowTheSameRules) {
+  std::string text = "[BIG]\r\n";
+  for (int i = 0; i < 60; ++i) text += "k" + std::to_string(i) + "=" + std::to_string(i) + "\r\n";
+  text += "K7=dup\r\n; note\r\n\r\n\r\n[NEXT]\r\nx=1\r\n";
+  std::string path;
+  auto f = OpenWith("many_keys", text, &path);
+  EXPECT_EQ(f->ReadString("big", "K7", ""), "7");  // first occurrence
+  EXPECT_EQ(f->ReadSectionKeys("BIG").size(), 60u);
+  ASSERT_TRUE(f->WriteString("BIG", "new", "n").ok());  // after "; note", before the blank lines
+  EXPECT_EQ(f->ReadString("BIG", "NEW", ""), "n");
+  ASSERT_TRUE(f->EraseKey("BIG", "k7").ok());  // both copies
+  EXPECT_FALSE(f->HasKey("BIG", "K7"));
+  EXPECT_EQ(f->ReadString("BIG", "k59", ""), "59");  // positions after the erasure
+  ASSERT_TRUE(f->WriteString("BIG", "k59", "changed").ok());
+  ASSERT_TRUE(f->Flush().ok());
+  std::string expected = "[BIG]\r\n";
+  for (int i = 0; i < 60; ++i)
+    if (i != 7) expected += "k" + std::to_string(i) + "=" + (i == 59 ? "changed" : std::to_string(i)) + "\r\n";
+  expected += "; note\r\nnew=n\r\n\r\n\r\n[NEXT]\r\nx=1\r\n";
+  EXPECT_EQ(Slurp(path), expected);
+}
+
+// Many rewrites between flushes: what a flush writes stays exact, and so do
+// the changes made after it.
+TEST(IniScale, RepeatedRewritesAndFlushesKeepTheBytes) {
+  std::string path;
+  auto f = OpenWith("rewrites", "; head\n[A]\nv=0\n[B]\nw=start", &path);
+  std::string big(1000, 'x');
+  for (int round = 0; round < 3; ++round) {
+    for (int i = 0; i < 300; ++i) ASSERT_TRUE(f->WriteString("A", "v", big + std::to_string(i)).ok());
+    ASSERT_TRUE(f->Flush().ok());
+    EXPECT_EQ(Slurp(path), "; head\n[A]\nv=" + big + "299\n[B]\nw=start");
+  }
+  ASSERT_TRUE(f->WriteString("B", "w", "end").ok());
+  ASSERT_TRUE(f->WriteSection("C", {{"c", "1"}}).ok());
+  ASSERT_TRUE(f->Flush().ok());
+  EXPECT_EQ(Slurp(path), "; head\n[A]\nv=" + big + "299\n[B]\nw=end\n[C]\nc=1\n");
+  EXPECT_EQ(Open(path)->ReadString("A", "V", ""), big + "299");
+}
+
 }  // namespace
 }  // namespace kx::ini
