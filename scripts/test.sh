@@ -44,7 +44,10 @@ if [[ $what == all || $what == windows ]]; then
     file "$exe" | grep -q 'PE32 executable (GUI) Intel 80386' || { echo "$exe is not a 32-bit GUI program"; status=1; }
   done
   echo "== windows test build (64-bit, for Wine)"
-  cmake --preset windows-test >/dev/null
+  # The updater's end-to-end test compares with the Linux build of this run.
+  native_dir=
+  [[ $what == all ]] && native_dir=$root/build/native
+  cmake --preset windows-test -DKX_NATIVE_BUILD_DIR="$native_dir" >/dev/null
   cmake --build --preset windows-test -j "$jobs"
   echo "== windows tests (Wine)"
   export KX_WINEPREFIX=$root/build/windows-test/wineprefix
