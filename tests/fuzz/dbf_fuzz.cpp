@@ -1,10 +1,10 @@
-// Fuzz target: a DBF file of arbitrary bytes, with a memo file of a few
-// memos and, when its fields fit one,, the structural index of a reference
-// table. It is opened read-only and walked in every order (every field of
-// every record read, seeks), then opened for writing: field writes, deletion
-// marks, appends, zap, and opened once more. The engine must report what is
-// wrong, never crash, hang or read outside; a table written without an
-// error must open again.
+// Fuzz target: a DBF file of arbitrary bytes, with Types' memo file and,
+// when its fields fit one, the structural index of a reference table. It is
+// opened for writing (read-only when that fails) and walked in every order
+// (every field of every record read, seeks); then written: field writes,
+// deletion marks, appends, zap, and opened once more. The engine must report
+// what is wrong, never crash, hang or read outside; a table written without
+// an error must open again, and a consistent index stay consistent.
 #include <cstddef>
 #include <cstdint>
 
