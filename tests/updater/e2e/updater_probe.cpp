@@ -8,7 +8,7 @@
 //   base x= y=                   dialog base units of the template font
 //   dialog x= y= w= h= cw= ch=   window rectangle and client size (pixels)
 //   sample n= t=MS
-//   c id= cls= x= y= w= h= style= [v= tot= pct= bar=] [rows= rh= vis=] [tr= bw= bh=] text=...
+//   c id= cls= x= y= w= h= style= [v= tot= pct= bar= steady=] [rows= rh= vis=] [tr= bw= bh=] text=...
 //   phase start|middle|end       first sample; overall meter at MIDDLE_VALUE; at END_VALUE
 //   closed t=MS
 // Control positions are in the dialog's client pixels. Texts escape "\" as
@@ -147,9 +147,14 @@ int main(int argc, char** argv) {
                     static_cast<unsigned long>(GetWindowLongW(c, GWL_STYLE)));
       out += line;
       if (_wcsicmp(cls, L"" KX_METER_CLASS) == 0) {
-        long long v = Ask(c, kMsgMeterValue);
-        std::snprintf(line, sizeof line, " v=%lld tot=%lld pct=%lld bar=%lld", v, Ask(c, kMsgMeterTotal),
-                      Ask(c, kMsgMeterPercent), Ask(c, kMsgMeterBarWidth));
+        // The run goes on between two answers: the reads are kept as one
+        // state only when the value and the caption did not change meanwhile.
+        std::string before = TextOf(c);
+        long long v = Ask(c, kMsgMeterValue), tot = Ask(c, kMsgMeterTotal), pct = Ask(c, kMsgMeterPercent),
+                  bar = Ask(c, kMsgMeterBarWidth);
+        bool steady = Ask(c, kMsgMeterValue) == v && Ask(c, kMsgMeterTotal) == tot && TextOf(c) == before;
+        std::snprintf(line, sizeof line, " v=%lld tot=%lld pct=%lld bar=%lld steady=%d", v, tot, pct, bar,
+                      steady ? 1 : 0);
         out += line;
         if (GetDlgCtrlID(c) == IDC_OVERALL_METER) overall = v;
       } else if (_wcsicmp(cls, L"" KX_LIST_CLASS) == 0) {
