@@ -649,7 +649,9 @@ class CdxFile::Impl {
   }
 
   // Fills the empty tag `t` with `e` from the leaves up: leaves packed as full
-  // as they go, then each interior level above them, then the new root.
+  // as they go, then each interior level above them. The top node goes into
+  // the tag's root page, so the tag header is not rewritten and a write cut
+  // short leaves it pointing at a page of the file.
   Status BuildTag(TagState& t, std::vector<CdxFile::Entry>& e) {
     std::shared_ptr<const Node> old_root;
     Status s = ReadTagNode(t, t.root, &old_root);
@@ -704,13 +706,16 @@ class CdxFile::Impl {
       e.clear();
     }
     const size_t fanout = InteriorCapacity(klen);
-    uint32_t root = 0;
     while (true) {
       bool top = level.size() == 1;
       std::vector<uint32_t> pg(level.size());
-      for (auto& p : pg) {
-        s = AllocPage(&p);
-        if (!s.ok()) return s;
+      if (top) {
+        pg[0] = t.root;
+      } else {
+        for (auto& p : pg) {
+          s = AllocPage(&p);
+          if (!s.ok()) return s;
+        }
       }
       std::vector<Node> up;
       for (size_t i = 0; i < level.size(); ++i) {
@@ -732,16 +737,9 @@ class CdxFile::Impl {
         up.back().recnos.push_back(n.recnos.back());
         up.back().children.push_back(n.page);
       }
-      if (top) {
-        root = pg[0];
-        break;
-      }
+      if (top) break;
       level = std::move(up);
     }
-    uint32_t old = t.root;
-    s = SetRoot(t, root);
-    if (!s.ok()) return s;
-    FreePage(old);
     return Status::Ok();
   }
 
