@@ -45,6 +45,29 @@ PY
   $wine reg import "$here/panels.reg" /reg:32 >/dev/null 2>&1
 }
 
+# The registry branch as `wine reg export` writes it, with only what the export
+# adds taken away: UTF-16 with its byte-order mark, CR LF line ends and the
+# header line with the blank line after it.
+export_branch() {
+  $wine reg export 'HKLM\Software\Roroz OR' "$1.reg" /reg:32 /y >/dev/null 2>&1
+  iconv -f UTF-16LE -t UTF-8 "$1.reg" | tr -d '\r' | sed '1s/^\xEF\xBB\xBF//' |
+    sed '1{/^Windows Registry Editor Version 5\.00$/d}' | sed '/./,$!d' >"$1"
+}
+
+# The text of a message box, copied by the box itself (Ctrl+C) and read from
+# the clipboard; empty when no clipboard reader is at hand.
+box_text() {
+  xdotool key --window "$1" ctrl+c 2>/dev/null || true
+  sleep 0.5
+  if command -v xclip >/dev/null; then
+    xclip -o -selection clipboard 2>/dev/null || true
+  elif command -v xsel >/dev/null; then
+    xsel -o -b 2>/dev/null || true
+  else
+    python3 -c 'import tkinter; r = tkinter.Tk(); r.withdraw(); print(r.clipboard_get())' 2>/dev/null || true
+  fi
+}
+
 # Waits for a top-level window whose title holds $1 (up to $2 seconds, 30 by
 # default); prints its id.
 wait_window() {
@@ -84,8 +107,7 @@ check "$c/KX/Apps/Gestion/DESINSTA.INI" "$here/expected/DESINSTA_GESTION.INI" "u
 check "$c/KX/Apps/Conta/DESINSTA.INI" "$here/DESINSTA_CONTA.INI" "uninstall file of another panel's application"
 grep -a -c '^\[PRINCIPAL_' "$c/KX/Panel/ICONOS_P.INI" >/dev/null
 [[ $(tr -d '\r' <"$c/KX/Panel/ICONOS_P.INI" | grep -a -m1 '^\[PRINCIPAL_1250\]') ]] && echo "ok: large file renumbered" || { echo "FAIL: large file"; fail=1; }
-$wine reg export 'HKLM\Software\Roroz OR' "$work/export.reg" /reg:32 /y >/dev/null 2>&1
-iconv -f UTF-16LE -t UTF-8 "$work/export.reg" | tr -d '\r' | sed '1s/^\xEF\xBB\xBF//' >"$work/export.txt"
+export_branch "$work/export.txt"
 check "$work/export.txt" "$here/expected/export.txt" "registry branch"
 
 # 3. /RELEASE: the same repair without the closing message.
@@ -107,4 +129,39 @@ else
 fi
 wait $pid || true
 check "$c/KX/Panel/ICONOS.INI" "$here/ICONOS.INI" "icon file untouched after a refusal"
+
+# 5. An icon file that can't be written: the first flush of the automatic run
+# fails, the trap shows its box and ends the program with 1; every file and
+# the registry branch are as they were.
+setup
+chmod a-w "$c/KX/Panel/ICONOS.INI"
+rm -rf "$work/before"; cp -a "$c/KX" "$work/before"
+export_branch "$work/export_before.txt"
+$wine "$exe" /RELEASE &
+pid=$!
+if id=$(wait_window '^Error$' 120); then
+  sleep 0.5
+  import -window root "$work/trap_box.png" || true
+  echo "ok: trap box shown"
+  text=$(box_text "$id" | tr -d '\r')
+  if [[ -z $text ]]; then
+    echo "note: no clipboard reader, the box text is not checked (see trap_box.png)"
+  elif [[ $text == *"Se ha producido un error inesperado en la aplicación."* &&
+          $text == *'Unable to write to C:\KX\Panel\ICONOS.INI'* ]]; then
+    echo "ok: trap box text"
+  else
+    echo "FAIL: trap box text: $text"; fail=1
+  fi
+  xdotool key --window "$id" Return
+else
+  echo "FAIL: no trap box"; fail=1; kill $pid 2>/dev/null || true
+fi
+rc=0; wait $pid || rc=$?
+[[ $rc == 1 ]] && echo "ok: exit code 1 after the trap" || { echo "FAIL: exit code $rc after the trap"; fail=1; }
+chmod u+w "$c/KX/Panel/ICONOS.INI"
+chmod u+w "$work/before/Panel/ICONOS.INI"
+if diff -r "$work/before" "$c/KX" >/dev/null; then echo "ok: no file changed or left behind"; else
+  echo "FAIL: files changed after the trap"; diff -rq "$work/before" "$c/KX" | head; fail=1; fi
+export_branch "$work/export_after.txt"
+check "$work/export_after.txt" "$work/export_before.txt" "registry branch untouched after the trap"
 exit $fail
