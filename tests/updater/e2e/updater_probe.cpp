@@ -106,10 +106,14 @@ int main(int argc, char** argv) {
   const DWORD wait_ms = static_cast<DWORD>(std::atoi(argv[2])) * 1000;
   const long long middle = std::atoll(argv[3]), end = std::atoll(argv[4]);
   const DWORD start = GetTickCount();
-  while (!found_dialog && GetTickCount() - start < wait_ms) {
+  // The dialog manager creates the dialog hidden and shows it once it has
+  // been initialised: sampling starts when it is on screen.
+  while (!(found_dialog && IsWindowVisible(found_dialog)) && GetTickCount() - start < wait_ms) {
+    found_dialog = nullptr;
     EnumWindows(FindDialog, 0);
-    if (!found_dialog) Sleep(20);
+    if (!(found_dialog && IsWindowVisible(found_dialog))) Sleep(5);
   }
+  if (found_dialog && !IsWindowVisible(found_dialog)) found_dialog = nullptr;
   if (!found_dialog) {
     std::fprintf(log, "notfound t=%lu\n", GetTickCount() - start);
     std::fclose(log);
