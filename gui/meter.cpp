@@ -6,7 +6,10 @@ namespace kx::gui {
 
 int Meter::MeterPercentage(int64_t value, int64_t total) {
   if (total == 0) total = 1;
-  return static_cast<int>(value * 100 / total);
+  // A total lowered below a value set earlier shows the meter full, never
+  // above 100% (the bar is drawn clamped to full as well).
+  int64_t pct = value * 100 / total;
+  return static_cast<int>(pct < 0 ? 0 : pct > 100 ? 100 : pct);
 }
 
 std::string Meter::MeterCaption(const std::string& text, int64_t value, int64_t total) {

@@ -39,7 +39,8 @@ class Meter {
   // Paints the meter now (text, bar and percentage).
   virtual void Repaint() = 0;
 
-  // Whole percent shown: value * 100 / total, a total of 0 counting as 1.
+  // Whole percent shown: value * 100 / total, a total of 0 counting as 1,
+  // clamped into 0 ... 100.
   int Percentage() const { return MeterPercentage(Value(), Total()); }
   // The caption the meter paints, centred: text, one blank, the percentage
   // right-aligned in three characters and "%" ("EMPRESA 001  50%").

@@ -10,9 +10,11 @@
 
 #include "base/cp1252.h"
 #include "errors/record/error_record.h"
-#include "errors/record/silent_courses.h"
+#include "errors/error_trap.h"
+#include "gui/dialog.h"
 #include "gui/headless.h"
 #include "platform/system.h"
+#include "updater/hooks.h"
 #include "updater/tables/workareas.h"
 #include "updater/terminal.h"
 #include "updater/update_run.h"
@@ -38,11 +40,20 @@ int main(int argc, char** argv) {
   }
 
   updater::TerminalView view(stdout, isatty(STDOUT_FILENO) != 0);
+  updater::InstallHostHooks();
+  // The error handler with the terminal's prompt; "[R]eintentar" is honoured
+  // while the run's dialog is open. The problems the run reports (a backup
+  // kept, a company skipped) are listed at the end instead of stopping the
+  // run at a prompt: the terminal shows them all together.
+  ErrorTrapHooks hooks;
+  hooks.event_loop_running = [] {
+    gui::Dialog* dialog = updater::ProgressDialog();
+    return dialog != nullptr && dialog->IsOpen();
+  };
+  SetErrorTrapHooks(std::move(hooks));
   SetErrorHandler([](ErrorRecord& e) -> ErrorAnswer {
     if (e.sub_system && *e.sub_system == updater::kRunSubSystem) return {ErrorAction::Default, {}};
-    if (auto answer = ApplySilentCourses(e, tables::Engine().LastError())) return *answer;
-    std::fprintf(stderr, "\nupdater: %s\n", Cp1252ToUtf8(DescriptionLine(e)).c_str());
-    throw ProgramExit{1};
+    return ERRORDIALOG(e);
   });
 
   gui::HeadlessToolkit toolkit;

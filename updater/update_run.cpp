@@ -201,20 +201,27 @@ int UpdateRun::MAIN(const std::string& cPath, const std::string& /*cProduct*/) {
 
   oProgressDlg_ = &dlg;
   RegisterProgressDialog(&dlg);
+  // Also when the program ends from the error handler in the middle of the
+  // run (the exit travels out of RunModal): the dialog is unregistered and
+  // released, the tables closed.
+  struct DialogScope {
+    UpdateRun* run;
+    ~DialogScope() {
+      UnregisterProgressDialog();
+      run->oProgressDlg_ = nullptr;
+      run->oAnimBitmap_ = nullptr;
+      run->aMeters_[0] = run->aMeters_[1] = nullptr;
+      run->oList_ = nullptr;
+      run->dialog_.reset();
+      run->db_.CloseAll();
+    }
+  } scope{this};
   dlg.SetInitAction([this] { INICIODLG(); });
   dlg.SetStartAction([this] {
     ACTUA(cRoot_, oList_);
     oProgressDlg_->Close();
   });
   dlg.RunModal(true);
-
-  UnregisterProgressDialog();
-  oProgressDlg_ = nullptr;
-  oAnimBitmap_ = nullptr;
-  aMeters_[0] = aMeters_[1] = nullptr;
-  oList_ = nullptr;
-  dialog_.reset();
-  db_.CloseAll();
   return 0;
 }
 

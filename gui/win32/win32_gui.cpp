@@ -5,11 +5,14 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <exception>
 #include <map>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "framework/browse_look.h"
+#include "framework/copy_data.h"
 #include "gui/win32/paint.h"
 #include "resources/updater_ids.h"
 
@@ -516,6 +519,10 @@ class Win32Dialog : public Dialog {
     HWND owner = parent_ ? static_cast<HWND>(parent_->NativeHandle()) : nullptr;
     DialogBoxParamA(toolkit_->module(), name_.c_str(), owner, &Win32Dialog::Proc, reinterpret_cast<LPARAM>(this));
     open_ = false;
+    // An exception of an action (the program ending from the error handler)
+    // was held while the system's dialog loop ran: C++ exceptions must not
+    // unwind through the system's frames. It goes on from here.
+    if (pending_) std::rethrow_exception(std::exchange(pending_, nullptr));
   }
   void Close() override {
     close_requested_ = true;
@@ -580,9 +587,9 @@ class Win32Dialog : public Dialog {
         if (self->UserMayClose()) self->Close();
         return TRUE;
       case WM_COPYDATA:
-        // No message spool or program launcher runs here: every copy-data
-        // message is answered with 0.
-        SetWindowLongPtrW(hwnd, DWLP_MSGRESULT, 0);
+        // The framework hands the block to a service that runs (the updater
+        // runs none) and answers 0.
+        SetWindowLongPtrW(hwnd, DWLP_MSGRESULT, kx::framework::AnswerCopyData(static_cast<uintptr_t>(lp)));
         return TRUE;
       case WM_CTLCOLORSTATIC: {
         auto it = self->labels_.find(GetDlgCtrlID(reinterpret_cast<HWND>(lp)));
@@ -610,11 +617,7 @@ class Win32Dialog : public Dialog {
     for (auto& [id, c] : labels_) AttachTo(id, c.get());
     if (icon_id_) ApplyIcon();
     if (centred_) Centre();
-    if (init_) {
-      in_action_ = true;
-      init_();
-      in_action_ = false;
-    }
+    if (init_) RunAction(init_);
     if (close_requested_) EndDialog(hwnd_, 0);
   }
 
@@ -626,13 +629,22 @@ class Win32Dialog : public Dialog {
   void OnStart() {
     // Let every control finish its first paint before the action takes over.
     RedrawWindow(hwnd_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-    if (start_ && !close_requested_) {
-      in_action_ = true;
-      start_();
-      in_action_ = false;
-    }
+    if (start_ && !close_requested_) RunAction(start_);
     start_done_ = true;
     if (close_requested_ && hwnd_) EndDialog(hwnd_, 0);
+  }
+
+  // Runs an action of the dialog; an exception it lets out closes the dialog
+  // and is raised again once the dialog loop has returned.
+  void RunAction(const std::function<void()>& action) {
+    in_action_ = true;
+    try {
+      action();
+    } catch (...) {
+      pending_ = std::current_exception();
+      close_requested_ = true;
+    }
+    in_action_ = false;
   }
 
   void OnDestroy() {
@@ -711,6 +723,7 @@ class Win32Dialog : public Dialog {
   std::function<void()> init_, start_;
   bool ran_ = false, open_ = false, centred_ = false;
   bool start_posted_ = false, start_done_ = false, in_action_ = false, close_requested_ = false;
+  std::exception_ptr pending_;
 };
 
 std::unique_ptr<Dialog> Win32Toolkit::LoadDialog(const std::string& resource_name, Dialog* parent) {
