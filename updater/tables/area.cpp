@@ -182,10 +182,41 @@ Fault Area::Flush() {
     undo();
     return f;
   }
+  // A UNIQUE tag holds each key once, for the first record (in record order)
+  // that has it. When this record gave its key up, the next record with that
+  // key takes the entry.
+  for (int t : changed) {
+    const cdx::TagInfo& info = cdx->Tag(t);
+    if (!info.unique || info.candidate || !before[size_t(t)]) continue;
+    f = Reown(t, *before[size_t(t)]);
+    if (!f.ok()) return f;
+  }
   pending_append = false;
   dirty = false;
   old_keys.reset();
   cursor_synced = false;
+  return Fault::Ok();
+}
+
+Fault Area::Reown(int tag, const std::string& key) {
+  bool held = false;
+  std::unique_ptr<cdx::Cursor> c = cdx->NewCursor(tag);
+  platform::Status s = c->Seek(key, &held);
+  if (!s.ok()) return CursorFault(s);
+  if (held && c->Valid() && c->key() == key) return Fault::Ok();
+  std::string other;
+  cdx::RecordKeys keys;
+  for (uint32_t n = 1; n <= dbf->record_count(); ++n) {
+    if (n == recno) continue;
+    Fault f = dbf->Read(n, &other);
+    if (!f.ok()) return f;
+    f = KeysOf(other, n, &keys);
+    if (!f.ok()) return f;
+    if (size_t(tag) < keys.size() && keys[size_t(tag)] && *keys[size_t(tag)] == key) {
+      s = cdx->Insert(tag, key, n);
+      return s.ok() ? Fault::Ok() : CursorFault(s);
+    }
+  }
   return Fault::Ok();
 }
 

@@ -86,6 +86,9 @@ class Area final : public cdx::RecordContext {
   // inserting them, and BuildDeferred builds every tag from them at the end.
   std::optional<std::vector<std::vector<cdx::CdxFile::Entry>>> deferred;
   Fault BuildDeferred();
+  // After this record gave `key` of UNIQUE tag `tag` up: gives the entry to
+  // the lowest-numbered other record with that key, when the tag lost it.
+  Fault Reown(int tag, const std::string& key);
 
   std::set<uint32_t> record_locks;
   bool file_locked = false;
