@@ -1,5 +1,6 @@
 #include "base/run_settings.h"
 
+#include "base/module_variables.h"
 #include "base/setting.h"
 
 namespace kx {
@@ -16,6 +17,8 @@ struct RunSettings {
   Setting<bool> scoreboard{true};
   Setting<bool> wrap{false};
 };
+
+KX_MODULE_VARIABLES(9);  // the members of RunSettings
 
 RunSettings& S() {
   static RunSettings settings;

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "base/module_variables.h"
 #include "base/value.h"
 
 namespace kx {
@@ -71,6 +72,8 @@ class CallFrame {
     return *this;
   }
   void At(int line) noexcept { line_ = line; }
+  // For KX_FRAME's chained registrations.
+  CallFrame& Self() noexcept { return *this; }
 
   // The frames from the innermost outward, at most `max_frames` examined;
   // frames without a name are passed over.
@@ -97,20 +100,7 @@ class CallFrame {
   static inline CallFrame* top_ = nullptr;
 };
 
-// Module-level variables of the program, counted for the report's memory
-// block: each source file that holds such variables declares how many with
-// one KX_MODULE_VARIABLES(n) at namespace scope.
-struct ModuleVariables {
-  explicit ModuleVariables(int n) noexcept { count += n; }
-  static inline int count = 0;
-};
-inline int ModuleVariableCount() { return ModuleVariables::count; }
-
 }  // namespace kx
 
-#define KX_FRAME(name) ::kx::CallFrame kx_frame_(name, __LINE__); kx_frame_
+#define KX_FRAME(name) ::kx::CallFrame kx_frame_(name, __LINE__); kx_frame_.Self()
 #define KX_LINE kx_frame_.At(__LINE__)
-#define KX_MODULE_VARIABLES_CAT2(a, b) a##b
-#define KX_MODULE_VARIABLES_CAT(a, b) KX_MODULE_VARIABLES_CAT2(a, b)
-#define KX_MODULE_VARIABLES(n) \
-  static ::kx::ModuleVariables KX_MODULE_VARIABLES_CAT(kx_module_variables_, __LINE__)(n)

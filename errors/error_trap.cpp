@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "base/module_variables.h"
 #include "errors/record/silent_courses.h"
 #include "platform/system.h"
 
@@ -11,6 +12,7 @@ namespace {
 
 ErrorTrapHooks g_hooks;
 bool g_in_handler = false;
+KX_MODULE_VARIABLES(2);
 
 struct InHandler {
   InHandler() { g_in_handler = true; }

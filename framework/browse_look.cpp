@@ -1,5 +1,6 @@
 #include "framework/browse_look.h"
 
+#include "base/module_variables.h"
 #include "base/setting.h"
 
 namespace kx::framework {
@@ -26,6 +27,8 @@ struct Store {
   Setting<uint32_t> back_focus{Rgb(132, 134, 133)};
   Setting<uint32_t> fore_focus{Rgb(255, 255, 255)};
 };
+
+KX_MODULE_VARIABLES(16);  // the members of Store
 
 Store& S() {
   static Store store;

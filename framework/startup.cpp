@@ -5,6 +5,7 @@
 #include "base/cp1252.h"
 #include "base/date.h"
 #include "base/run_settings.h"
+#include "base/module_variables.h"
 #include "base/setting.h"
 #include "framework/notice.h"
 #include "framework/os_services.h"
@@ -31,6 +32,8 @@ struct StartupSlots {
   Setting<Date> working_date{};
   Setting<std::string> library{"Kernel32"};
 };
+
+KX_MODULE_VARIABLES(13);  // the members of StartupSlots
 
 StartupSlots& S() {
   static StartupSlots slots;

@@ -5,6 +5,7 @@
 
 #include "base/cp1252.h"
 #include "base/run_settings.h"
+#include "errors/call_frame.h"
 #include "errors/record/error_record.h"
 #include "framework/browse_look.h"
 #include "framework/file_copy.h"
@@ -13,7 +14,22 @@
 #include "updater/hooks.h"
 #include "updater/journal_mark.h"
 
+namespace kx::gui {
+// The company list as a parameter in the error report's variables block.
+struct FrameObjectName : Object {
+  std::string ClassName() const override { return "TABLELIST"; }
+};
+inline Value FrameValue(TableList* const& list) {
+  return list ? Value::FromObject(std::make_shared<FrameObjectName>()) : Value();
+}
+}  // namespace kx::gui
+
 namespace kx::updater {
+
+// The run state: the dialog, the animation frame and tick, the current code,
+// the animated picture, the meters and their values, the fresh and company
+// folders, the journal flag.
+KX_MODULE_VARIABLES(10);
 
 namespace {
 
@@ -104,7 +120,7 @@ UpdateRun::UpdateRun(Env env)
 
 UpdateRun::~UpdateRun() = default;
 
-void UpdateRun::Report(int sub_code, const std::string& text, const std::string& file) {
+ErrorAnswer UpdateRun::Report(int sub_code, const std::string& text, const std::string& file, bool can_retry) {
   summary_.problems.push_back(text);
   current_.problems.push_back(text);
   ErrorRecord r;
@@ -116,7 +132,10 @@ void UpdateRun::Report(int sub_code, const std::string& text, const std::string&
   r.file_name = file;
   r.operation = "ACTUA";
   r.can_default = true;
-  RaiseError(r);  // the answer changes nothing: the step is already given up
+  r.can_retry = can_retry;
+  // Without a retry offered the answer changes nothing: the step is already
+  // given up.
+  return RaiseError(r);
 }
 
 bool UpdateRun::Exists(const std::string& path) { return fs_->Exists(path); }
@@ -137,7 +156,8 @@ void UpdateRun::CompanyMeterText() {
 
 // ---- Entry and dialog ---------------------------------------------------------
 
-int UpdateRun::MAIN(const std::string& cPath, const std::string& /*cProduct*/) {
+int UpdateRun::MAIN(const std::string& cPath, const std::string& cProduct) {
+  KX_FRAME("MAIN").Param(cPath).Param(cProduct);
   if (cPath.size() <= 4) {
     Report(kProblemCompanySkipped,
            cPath.empty() ? "Falta la ruta de la instalación en la línea de órdenes"
@@ -148,11 +168,11 @@ int UpdateRun::MAIN(const std::string& cPath, const std::string& /*cProduct*/) {
   aMeterValues_[0] = aMeterValues_[1] = 0;
   // Current directory, working date and the defaults of the run (deleted
   // records hidden, tables opened exclusively).
-  framework::ARRANQUE();
+  KX_LINE; framework::ARRANQUE();
 
   cRoot_ = cPath.substr(0, cPath.size() - 4);
   cFreshFolder_ = cRoot_ + "\\DBF\\";
-  if (!db_.Open(cRoot_ + "\\DBF\\Empresa", "Empresa")) {
+  KX_LINE; if (!db_.Open(cRoot_ + "\\DBF\\Empresa", "Empresa")) {
     Report(kProblemCompanySkipped, "No se puede abrir la lista de empresas " + cFreshFolder_ + "Empresa",
            cFreshFolder_ + "Empresa.Dbf");
     return 1;
@@ -160,7 +180,7 @@ int UpdateRun::MAIN(const std::string& cPath, const std::string& /*cProduct*/) {
   if (db_.OrderCount() > 0) db_.SetOrder(1);
   db_.GoTop();
 
-  dialog_ = toolkit_->LoadDialog("DLGINS", nullptr);
+  KX_LINE; dialog_ = toolkit_->LoadDialog("DLGINS", nullptr);
   if (!dialog_) {
     db_.CloseAll();
     Report(kProblemCompanySkipped, "Falta el diálogo DLGINS en los recursos del programa", {});
@@ -221,11 +241,12 @@ int UpdateRun::MAIN(const std::string& cPath, const std::string& /*cProduct*/) {
     ACTUA(cRoot_, oList_);
     oProgressDlg_->Close();
   });
-  dlg.RunModal(true);
+  KX_LINE; dlg.RunModal(true);
   return 0;
 }
 
 void UpdateRun::INICIODLG() {
+  KX_FRAME("INICIODLG");
   if (oAnimBitmap_) oAnimBitmap_->ShowBitmap("ACTUA1");
   nLastTick_ = tick_();
   SetMeter(0, 0);
@@ -236,19 +257,20 @@ void UpdateRun::INICIODLG() {
     aMeters_[0]->Repaint();
   }
   if (aMeters_[1]) aMeters_[1]->SetTotal(100);
-  if (db_.Select("Empresa") && aMeters_[0]) aMeters_[0]->SetTotal(db_.RecCount());
+  KX_LINE; if (db_.Select("Empresa") && aMeters_[0]) aMeters_[0]->SetTotal(db_.RecCount());
   toolkit_->ProcessPendingMessages();
 }
 
 // ---- Company loop ---------------------------------------------------------------
 
 bool UpdateRun::ACTUA(const std::string& cRoot, gui::TableList* oList) {
+  KX_FRAME("ACTUA").Param(cRoot).Param(oList);
   cRoot_ = cRoot;
   cFreshFolder_ = cRoot + "\\DBF\\";
   if (oList) oList->Enable(false);
   if (db_.Select("Empresa")) db_.GoTop();
   while (db_.Select("Empresa") && !db_.Eof()) {
-    cCurrentCode_ = TextOf(db_.GetField("CODEMP"));
+    KX_LINE; cCurrentCode_ = TextOf(db_.GetField("CODEMP"));
     std::string name(Trim(TextOf(db_.GetField("CNOMBRE"))));
     CompanyMeterText();
     SetMeter(1, 0);
@@ -259,15 +281,15 @@ bool UpdateRun::ACTUA(const std::string& cRoot, gui::TableList* oList) {
     current_ = CompanyResult{};
     current_.code = cCurrentCode_;
     current_.name = name;
-    ProcessCompany();
+    KX_LINE; ProcessCompany();
     summary_.companies.push_back(current_);
     if (company_hook_) company_hook_(current_);
 
     if (!db_.Select("Empresa")) break;
     uint32_t before = db_.RecNo();
-    if (!db_.Skip(1) || (db_.RecNo() == before && !db_.Eof())) break;
+    KX_LINE; if (!db_.Skip(1) || (db_.RecNo() == before && !db_.Eof())) break;
   }
-  if (db_.Select("Empresa")) {
+  KX_LINE; if (db_.Select("Empresa")) {
     if (aMeters_[0]) aMeters_[0]->SetTotal(db_.RecCount());
     SetMeter(0, db_.RecCount());
   }
@@ -291,6 +313,7 @@ void UpdateRun::PrepareCompany(const std::string& cFresh, const std::string& cFo
 }
 
 void UpdateRun::ProcessCompany() {
+  KX_FRAME("PROCESSCOMPANY");
   cCompanyFolder_ = CompanyFolder(cRoot_, cCurrentCode_);
   current_.folder = cCompanyFolder_;
   if (cCompanyFolder_.empty()) {
@@ -305,25 +328,31 @@ void UpdateRun::ProcessCompany() {
   // again whenever a backup is there.
   bool journal_backups = Exists(cCompanyFolder_ + "_TDiaNew.Dbf") || Exists(cCompanyFolder_ + "_TempDia.Dbf");
   bool marked = false;
+  std::vector<std::string> aTables;
+  kx_frame_.Local(journal_backups).Local(marked).Local(aTables);
   if (!journal_backups) {
-    if (!db_.Open(cCompanyFolder_ + "TempDia", "TempDia")) {
-      current_.skipped = true;
-      Report(kProblemCompanySkipped,
-             "No se puede abrir " + cCompanyFolder_ + "TempDia: la empresa " + cCurrentCode_ + " no se actualiza",
-             cCompanyFolder_ + "TempDia.Dbf");
-      return;
+    KX_LINE; // "&Reintentar" opens it again (the technician may have put the table
+    // back); any other answer leaves the company as it is.
+    while (!db_.Open(cCompanyFolder_ + "TempDia", "TempDia")) {
+      ErrorAnswer answer = Report(
+          kProblemCompanySkipped,
+          "No se puede abrir " + cCompanyFolder_ + "TempDia: la empresa " + cCurrentCode_ + " no se actualiza",
+          cCompanyFolder_ + "TempDia.Dbf", /*can_retry=*/true);
+      if (answer.action != ErrorAction::Retry) {
+        current_.skipped = true;
+        return;
+      }
     }
-    marked = db_.FieldPos("l340") > 0;
+    KX_LINE; marked = db_.FieldPos("l340") > 0;
     db_.Close("TempDia");
   }
   PrepareCompany(cFreshFolder_, cCompanyFolder_, marked);
   current_.journal_already_marked = marked;
 
-  std::vector<std::string> aTables;
   if (!lJournalMarked_) aTables = {"TDiaNew.Dbf", "TempDia.Dbf"};
   for (const char* t : {"Claves.Dbf", "FacCliT.Dbf", "FacProT.Dbf", "Ivas.Dbf"}) aTables.push_back(t);
-  COPIAEMP(aTables);
-  TABLAS(aTables);
+  KX_LINE; COPIAEMP(aTables);
+  KX_LINE; TABLAS(aTables);
 }
 
 // ---- Backup and replacement -------------------------------------------------------
@@ -334,10 +363,12 @@ void UpdateRun::ProcessCompany() {
 // next run completes. False when the table stays as it was (a rename failed);
 // the failure has been reported.
 bool UpdateRun::BackUpTable(const std::string& name) {
+  KX_FRAME("BACKUPTABLE").Param(name);
   const std::string& f = cCompanyFolder_;
   const std::string base = BaseName(name);
   const std::string dbf = f + name, bak = f + "_" + name;
   const std::string memo = f + MemoOf(base), bak_memo = f + "_" + MemoOf(base);
+  kx_frame_.Local(dbf).Local(bak);
   if (Exists(bak)) return true;   // an earlier run's backup stays the source
   if (!Exists(dbf)) return true;  // nothing to back up; the release copy creates it
   bool memo_moved = false;
@@ -345,7 +376,7 @@ bool UpdateRun::BackUpTable(const std::string& name) {
     // A memo backup without its table is what a run left that stopped while
     // deleting the backups; the table's own memo is the one to keep.
     if (Exists(bak_memo)) fs_->Remove(bak_memo);
-    auto st = fs_->Rename(memo, bak_memo);
+    KX_LINE; auto st = fs_->Rename(memo, bak_memo);
     if (!st.ok()) {
       Report(kProblemRenameFailed,
              "No se puede renombrar " + memo + " (" + st.message() + "): la tabla " + name + " queda como estaba",
@@ -354,7 +385,7 @@ bool UpdateRun::BackUpTable(const std::string& name) {
     }
     memo_moved = true;
   }
-  auto st = fs_->Rename(dbf, bak);
+  KX_LINE; auto st = fs_->Rename(dbf, bak);
   if (!st.ok()) {
     if (memo_moved) fs_->Rename(bak_memo, memo);
     Report(kProblemRenameFailed,
@@ -367,6 +398,7 @@ bool UpdateRun::BackUpTable(const std::string& name) {
 // Puts the backup back under the table's own name, after the release copy
 // could not be put in place.
 void UpdateRun::RestoreBackup(const std::string& name) {
+  KX_FRAME("RESTOREBACKUP").Param(name);
   const std::string& f = cCompanyFolder_;
   const std::string base = BaseName(name);
   const std::string dbf = f + name, bak = f + "_" + name;
@@ -387,15 +419,17 @@ void UpdateRun::RestoreBackup(const std::string& name) {
 // when the release table needs one and ships none) over the company's name,
 // writable. On failure puts the company's backup back and reports it.
 bool UpdateRun::PutFreshTable(const std::string& name, const std::string& fresh_name) {
+  KX_FRAME("PUTFRESHTABLE").Param(name).Param(fresh_name);
   const std::string& f = cCompanyFolder_;
   const std::string dbf = f + name, memo = f + MemoOf(BaseName(name));
   const std::string fresh_dbf = cFreshFolder_ + fresh_name, fresh_memo = cFreshFolder_ + MemoOf(BaseName(fresh_name));
-  bool ok = COPIAFICH(fresh_dbf, dbf);
+  KX_LINE; bool ok = COPIAFICH(fresh_dbf, dbf);
   std::string failed = fresh_dbf;
+  kx_frame_.Local(dbf).Local(fresh_dbf).Local(ok).Local(failed);
   if (ok) {
     fs_->SetReadOnly(dbf, false);  // release media may carry read-only files
     if (Exists(fresh_memo)) {
-      ok = COPIAFICH(fresh_memo, memo);
+      KX_LINE; ok = COPIAFICH(fresh_memo, memo);
       failed = fresh_memo;
       if (ok) fs_->SetReadOnly(memo, false);
     } else {
@@ -411,13 +445,13 @@ bool UpdateRun::PutFreshTable(const std::string& name, const std::string& fresh_
       }
       if (Exists(memo)) fs_->Remove(memo);
       if (HeaderWantsMemo(header)) {
-        ok = platform::WriteWholeFile(fs_, memo, EmptyMemoFile()).ok();
+        KX_LINE; ok = platform::WriteWholeFile(fs_, memo, EmptyMemoFile()).ok();
         failed = memo;
       }
     }
   }
   if (!ok) {
-    RestoreBackup(name);
+    KX_LINE; RestoreBackup(name);
     Report(kProblemCopyFailed,
            "No se puede copiar " + failed + " en " + f + ": la tabla " + name + " queda como estaba", failed);
   }
@@ -425,21 +459,24 @@ bool UpdateRun::PutFreshTable(const std::string& name, const std::string& fresh_
 }
 
 bool UpdateRun::ReplaceTable(const std::string& name, const std::string& fresh_name) {
-  if (!BackUpTable(name)) return false;
-  return PutFreshTable(name, fresh_name);
+  KX_FRAME("REPLACETABLE").Param(name).Param(fresh_name);
+  KX_LINE; if (!BackUpTable(name)) return false;
+  KX_LINE; return PutFreshTable(name, fresh_name);
 }
 
 bool UpdateRun::COPIAEMP(const std::vector<std::string>& aTables) {
+  KX_FRAME("COPIAEMP").Param(aTables);
   const int64_t n = static_cast<int64_t>(aTables.size());
+  kx_frame_.Local(n);
   if (aMeters_[1]) aMeters_[1]->SetTotal(n);
   std::vector<bool> backed(aTables.size());
   for (size_t i = 0; i < aTables.size(); ++i) {
-    backed[i] = BackUpTable(aTables[i]);
+    KX_LINE; backed[i] = BackUpTable(aTables[i]);
     SetMeter(1, static_cast<int64_t>(i) + 1);
     toolkit_->ProcessPendingMessages();
   }
   for (size_t i = 0; i < aTables.size(); ++i) {
-    if (backed[i]) entries_[aTables[i]].in_place = PutFreshTable(aTables[i], aTables[i]);
+    KX_LINE; if (backed[i]) entries_[aTables[i]].in_place = PutFreshTable(aTables[i], aTables[i]);
     SetMeter(1, static_cast<int64_t>(i) + 1);
     toolkit_->ProcessPendingMessages();
   }
@@ -450,14 +487,15 @@ bool UpdateRun::COPIAEMP(const std::vector<std::string>& aTables) {
 // ---- Refresh ------------------------------------------------------------------------
 
 void UpdateRun::MarkJournal(const std::string& table) {
-  if (!db_.Open(table, "Diario")) {
+  KX_FRAME("MARKJOURNAL").Param(table);
+  KX_LINE; if (!db_.Open(table, "Diario")) {
     current_.journals_skipped.push_back(table);
     return;
   }
   current_.journals_marked.push_back(table);
   db_.GoTop();
   while (db_.Select("Diario") && !db_.Eof()) {
-    if (MarkCurrentRecord(db_)) ++current_.journal_records_marked;
+    KX_LINE; if (MarkCurrentRecord(db_)) ++current_.journal_records_marked;
     uint32_t before = db_.RecNo();
     if (!db_.Skip(1) || (db_.RecNo() == before && !db_.Eof())) break;
     LCAMBIAICO();
@@ -470,8 +508,10 @@ void UpdateRun::MarkJournals() {
   // copy, and the company's records wait in the backup _Claves until their
   // refill, so the backup is read when it exists and Claves otherwise (a
   // company whose Claves was missing, or a rerun after the backup was gone).
+  KX_FRAME("MARKJOURNALS");
   std::string settings = Exists(cCompanyFolder_ + "_Claves.Dbf") ? cCompanyFolder_ + "_Claves" : cCompanyFolder_ + "Claves";
-  if (!db_.Open(settings, "Claves", tables::OpenMode::Exclusive, true)) return;
+  kx_frame_.Local(settings);
+  KX_LINE; if (!db_.Open(settings, "Claves", tables::OpenMode::Exclusive, true)) return;
   db_.GoTop();
   double type = 0;
   Value v = db_.GetField("NTIPENLACE");
@@ -483,26 +523,30 @@ void UpdateRun::MarkJournals() {
   if (type != 1 || IsBlank(path) || IsBlank(code1)) return;
   if (path.back() != '\\' && path.back() != '/') path += '\\';
   const std::string first = path + "Emp" + code1 + "\\Diario";
-  MarkJournal(first);
+  KX_LINE; MarkJournal(first);
   if (IsBlank(code2)) return;
   const std::string second = path + "Emp" + code2 + "\\Diario";
   if (current_.journals_skipped.empty() || current_.journals_skipped.back() != first) {
-    MarkJournal(second);
+    KX_LINE; MarkJournal(second);
   } else {
     current_.journals_skipped.push_back(second);  // visited only when the first opened
   }
 }
 
 bool UpdateRun::RECCOPY(const std::string& cAlias) {
+  KX_FRAME("RECCOPY").Param(cAlias);
   int target = db_.SelectedSlot();
-  if (!db_.Select(cAlias)) return false;
+  kx_frame_.Local(target);
+  KX_LINE; if (!db_.Select(cAlias)) return false;
   const int n = db_.FieldCount();
+  kx_frame_.Local(n);
   std::vector<Value> image;
   image.reserve(n);
   for (int i = 1; i <= n; ++i) image.push_back(db_.GetField(i));
   db_.SelectSlot(target);
   bool ok = true;
-  for (int i = 1; i <= n; ++i)
+  kx_frame_.Local(ok);
+  KX_LINE; for (int i = 1; i <= n; ++i)
     if (!db_.PutField(i, image[i - 1])) ok = false;
   return ok;
 }
@@ -512,6 +556,7 @@ bool UpdateRun::RECCOPY(const std::string& cAlias) {
 // table's fields at the same positions (same type, not narrower), or nothing
 // is copied and the backup stays.
 bool UpdateRun::RefillByPosition(const std::string& name, const std::string& alias) {
+  KX_FRAME("REFILLBYPOSITION").Param(name).Param(alias);
   Entry& e = entries_[name];
   if (!e.in_place) return false;
   const std::string base = BaseName(name);
@@ -521,10 +566,10 @@ bool UpdateRun::RefillByPosition(const std::string& name, const std::string& ali
     current_.rebuilt.push_back(base);
     return true;
   }
-  if (!db_.Open(table, alias)) return false;
-  db_.Zap();
+  KX_LINE; if (!db_.Open(table, alias)) return false;
+  KX_LINE; db_.Zap();
   const std::string bak_alias = "_" + alias;
-  if (!db_.Open(backup, bak_alias, tables::OpenMode::Exclusive, true)) {
+  KX_LINE; if (!db_.Open(backup, bak_alias, tables::OpenMode::Exclusive, true)) {
     db_.Close(alias);
     return false;  // adds nothing; the backup stays and is reported
   }
@@ -545,22 +590,23 @@ bool UpdateRun::RefillByPosition(const std::string& name, const std::string& ali
   }
   bool ok = true;
   uint64_t kept = 0, marked = 0;
+  kx_frame_.Local(ok).Local(kept).Local(marked);
   db_.Select(bak_alias);
   db_.GoTop();
   while (ok && db_.Select(bak_alias) && !db_.Eof()) {
     db_.Select(alias);
-    if (!db_.AppendBlank() || !RECCOPY(bak_alias)) {
+    KX_LINE; if (!db_.AppendBlank() || !RECCOPY(bak_alias)) {
       ok = false;
       break;
     }
-    if (MarkCurrentRecord(db_)) ++marked;
+    KX_LINE; if (MarkCurrentRecord(db_)) ++marked;
     ++kept;
-    LCAMBIAICO();
+    KX_LINE; LCAMBIAICO();
     db_.Select(bak_alias);
-    if (!db_.Skip(1)) ok = false;
+    KX_LINE; if (!db_.Skip(1)) ok = false;
   }
   if (!db_.IsOpen(bak_alias)) ok = false;
-  db_.Close(bak_alias);
+  KX_LINE; db_.Close(bak_alias);
   if (!db_.Select(alias) || !db_.Commit()) ok = false;
   db_.Close(alias);
   if (ok) {
@@ -575,21 +621,23 @@ bool UpdateRun::RefillByPosition(const std::string& name, const std::string& ali
 // Empties the table and appends the backup's visible records, fields matched
 // by name, with one animation step before each record.
 bool UpdateRun::RefillByName(const std::string& name, const std::string& alias) {
+  KX_FRAME("REFILLBYNAME").Param(name).Param(alias);
   Entry& e = entries_[name];
   if (!e.in_place) return false;
   const std::string base = BaseName(name);
   const std::string table = cCompanyFolder_ + base, backup = cCompanyFolder_ + "_" + base;
-  if (!db_.Open(table, alias)) return false;
-  db_.Zap();
+  KX_LINE; if (!db_.Open(table, alias)) return false;
+  KX_LINE; db_.Zap();
   bool ok = true;
   uint64_t steps = 0;
+  kx_frame_.Local(ok).Local(steps);
   if (Exists(cCompanyFolder_ + "_" + name)) {
-    ok = db_.AppendFrom(backup, [&] {
+    KX_LINE; ok = db_.AppendFrom(backup, [&] {
       ++steps;
       return LCAMBIAICO();
     });
   }
-  if (!db_.Select(alias) || !db_.Commit()) ok = false;
+  KX_LINE; if (!db_.Select(alias) || !db_.Commit()) ok = false;
   if (ok && db_.RecCount() != steps) ok = false;
   db_.Close(alias);
   if (ok) {
@@ -603,6 +651,7 @@ bool UpdateRun::RefillByName(const std::string& name, const std::string& alias) 
 // The backup's table file goes first: once it is gone the backup is gone,
 // and a memo file left behind is recognised as a leftover by the next backup.
 void UpdateRun::RemoveBackup(const std::string& name) {
+  KX_FRAME("REMOVEBACKUP").Param(name);
   const std::string bak = cCompanyFolder_ + "_" + name;
   const std::string bak_memo = cCompanyFolder_ + "_" + MemoOf(BaseName(name));
   if (Exists(bak)) fs_->Remove(bak);
@@ -610,17 +659,18 @@ void UpdateRun::RemoveBackup(const std::string& name) {
 }
 
 bool UpdateRun::TABLAS(const std::vector<std::string>& aTables) {
+  KX_FRAME("TABLAS").Param(aTables);
   toolkit_->ProcessPendingMessages();
   if (!lJournalMarked_) {
-    MarkJournals();
-    RefillByPosition("TDiaNew.Dbf", "TDiaNew");
-    RefillByPosition("TempDia.Dbf", "TempDia");
+    KX_LINE; MarkJournals();
+    KX_LINE; RefillByPosition("TDiaNew.Dbf", "TDiaNew");
+    KX_LINE; RefillByPosition("TempDia.Dbf", "TempDia");
   }
   if (refresh_nic_) {
     const std::string nic = "TDiaNic.dbf";
     Entry& e = entries_[nic];
-    e.in_place = ReplaceTable(nic, "TempDia.Dbf");
-    if (RefillByName(nic, "TDiaNic")) {
+    KX_LINE; e.in_place = ReplaceTable(nic, "TempDia.Dbf");
+    KX_LINE; if (RefillByName(nic, "TDiaNic")) {
       RemoveBackup(nic);
     } else if (Exists(cCompanyFolder_ + "_" + nic)) {
       current_.backups_left.push_back("_" + nic);
@@ -629,13 +679,13 @@ bool UpdateRun::TABLAS(const std::vector<std::string>& aTables) {
              cCompanyFolder_ + "_" + nic);
     }
   }
-  RefillByName("Claves.Dbf", "Claves");
-  RefillByName("FacCliT.Dbf", "FacCliT");
-  RefillByName("FacProT.Dbf", "FacProT");
-  RefillByName("Ivas.Dbf", "FacPro");
+  KX_LINE; RefillByName("Claves.Dbf", "Claves");
+  KX_LINE; RefillByName("FacCliT.Dbf", "FacCliT");
+  KX_LINE; RefillByName("FacProT.Dbf", "FacProT");
+  KX_LINE; RefillByName("Ivas.Dbf", "FacPro");
   for (size_t i = 0; i < aTables.size(); ++i) {
     const std::string& name = aTables[i];
-    if (entries_[name].refilled) {
+    KX_LINE; if (entries_[name].refilled) {
       RemoveBackup(name);
     } else if (Exists(cCompanyFolder_ + "_" + name)) {
       current_.backups_left.push_back("_" + name);
@@ -653,20 +703,24 @@ bool UpdateRun::TABLAS(const std::vector<std::string>& aTables) {
 // ---- Animation and file steps -------------------------------------------------------
 
 bool UpdateRun::LCAMBIAICO() {
+  KX_FRAME("LCAMBIAICO");
   uint32_t now = tick_();
+  kx_frame_.Local(now);
   if (now - nLastTick_ >= 400) {
     nLastTick_ = now;
     if (nAnimFrame_ == 10) nAnimFrame_ = 0;
     if (oAnimBitmap_) oAnimBitmap_->ShowBitmap("ACTUA" + std::to_string(nAnimFrame_));
     ++nAnimFrame_;
   }
-  toolkit_->ProcessPendingMessages();
+  KX_LINE; toolkit_->ProcessPendingMessages();
   return true;
 }
 
 bool UpdateRun::COPIAFICH(const std::string& cFrom, const std::string& cTo) {
-  bool ok = framework::KXCOPYFILE(cFrom, cTo);
-  LCAMBIAICO();
+  KX_FRAME("COPIAFICH").Param(cFrom).Param(cTo);
+  KX_LINE; bool ok = framework::KXCOPYFILE(cFrom, cTo);
+  kx_frame_.Local(ok);
+  KX_LINE; LCAMBIAICO();
   return ok;
 }
 

@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "errors/record/error_record.h"
 #include "gui/toolkit.h"
 #include "updater/tables/workareas.h"
 
@@ -138,7 +139,9 @@ class UpdateRun {
   void MarkJournals();
   void MarkJournal(const std::string& table);
   void ProcessCompany();
-  void Report(int sub_code, const std::string& text, const std::string& file);
+  // Raises one of the run's own problems through the error handler; a retry
+  // is offered only when the caller can repeat the step.
+  ErrorAnswer Report(int sub_code, const std::string& text, const std::string& file, bool can_retry = false);
   void SetMeter(int meter, int64_t value);
   void CompanyMeterText();
   bool Exists(const std::string& path);

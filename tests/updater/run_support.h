@@ -14,6 +14,7 @@
 
 #include "base/cp1252.h"
 #include "base/run_settings.h"
+#include "errors/call_frame.h"
 #include "errors/record/error_record.h"
 #include "errors/record/silent_courses.h"
 #include "framework/file_copy.h"
@@ -208,16 +209,20 @@ inline void ExpectUpdated(tables::WorkAreas& db, const mkinstall::Installation& 
   }
 }
 
-// Records every error the run raises; applies the handler's silent courses
-// and answers Default to everything else.
+// Records every error the run raises with the call frames of that moment;
+// applies the handler's silent courses and answers everything else with
+// `answer` (Default when it is empty).
 struct ErrorLog {
   std::vector<ErrorRecord> records;
+  std::vector<std::vector<FrameSnapshot>> frames;  // one entry per record
+  std::function<ErrorAction(const ErrorRecord&)> answer;
   ErrorHandler previous;
   explicit ErrorLog(tables::WorkAreas* db) {
     previous = SetErrorHandler([this, db](ErrorRecord& e) -> ErrorAnswer {
       records.push_back(e);
+      frames.push_back(CallFrame::Capture());
       if (auto a = ApplySilentCourses(e, db->LastError())) return *a;
-      return {ErrorAction::Default, {}};
+      return {answer ? answer(e) : ErrorAction::Default, {}};
     });
   }
   ~ErrorLog() { SetErrorHandler(previous); }

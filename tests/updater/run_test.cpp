@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "errors/error_report.h"
 #include "tests/updater/run_support.h"
 
 namespace kx::test {
@@ -327,17 +328,131 @@ TEST(UpdateRun, CompanyCodesThatCannotNameAFolderAreSkipped) {
   EXPECT_TRUE(ReadTable(db, HostPath(s.root + "\\DBF\\TempDia")).empty());
 }
 
-TEST(UpdateRun, CompanyWithoutTempDiaIsSkippedAndReported) {
-  SampleInstallation s("run_no_tempdia", Small(2, 8));
-  std::filesystem::remove(HostPath(s.inst.companies[1].folder + "TempDia.dbf"));
+TEST(UpdateRun, CompanyWithoutTempDiaIsSkippedOrRetried) {
+  // "&Defecto" leaves the company as it is; "&Reintentar" opens TempDia
+  // again, here once the technician has put it back.
+  for (bool retry : {false, true}) {
+    SCOPED_TRACE(retry ? "retry" : "default");
+    SampleInstallation s(retry ? "run_no_tempdia_retry" : "run_no_tempdia", Small(2, 8));
+    tables::WorkAreas db(TestFs());
+    Snapshot before = TakeSnapshot(db, s.inst);
+    const std::string tempdia = HostPath(s.inst.companies[1].folder + "TempDia.dbf");
+    std::filesystem::rename(tempdia, tempdia + ".away");
+    ErrorLog log(&db);
+    log.answer = [&](const ErrorRecord& e) {
+      EXPECT_TRUE(e.can_retry);
+      if (!retry) return ErrorAction::Default;
+      std::filesystem::rename(tempdia + ".away", tempdia);
+      return ErrorAction::Retry;
+    };
+    RunSummary summary;
+    ASSERT_EQ(RunUpdater(s.root, TestFs(), nullptr, &summary), 0);
+    ASSERT_EQ(summary.companies.size(), 2u);
+    EXPECT_FALSE(summary.companies[0].skipped);
+    EXPECT_EQ(summary.companies[1].skipped, !retry);
+    ASSERT_EQ(log.RunProblems().size(), 1u);
+    EXPECT_TRUE(HasProblem(log.RunProblems(), "TempDia"));
+    if (retry) {
+      ExpectUpdated(db, s.inst, before);
+    } else {
+      // The skipped company's tables are as they were.
+      for (const auto& t : LinkTables()) {
+        const std::string path = HostPath(s.inst.companies[1].folder + t);
+        if (t != "TempDia" && before.tables.count(path)) {
+          EXPECT_EQ(ReadTable(db, path), before.tables.at(path)) << t;
+        }
+      }
+    }
+  }
+}
+
+// The line of update_run.cpp that a frame names.
+std::string SourceLine(int line) {
+  static std::vector<std::string> lines = [] {
+    std::vector<std::string> out;
+    std::string text;
+    EXPECT_TRUE(platform::ReadWholeFile(platform::DefaultFileSystem(), HostPath(SourcePath("updater/update_run.cpp")),
+                                        &text)
+                    .ok());
+    size_t start = 0;
+    for (size_t i = 0; i <= text.size(); ++i)
+      if (i == text.size() || text[i] == '\n') {
+        out.push_back(text.substr(start, i - start));
+        start = i + 1;
+      }
+    return out;
+  }();
+  return line >= 1 && size_t(line) <= lines.size() ? lines[line - 1] : std::string();
+}
+
+TEST(UpdateRun, ErrorInsideARefillListsTheChainFromMainInward) {
+  SampleInstallation s("run_frames", Small(2, 8));
+  // A FacCliT whose header is broken: its backup cannot be opened, and the
+  // run reports the backup it keeps from inside TABLAS.
+  const std::string bad = HostPath(s.inst.companies[0].folder + "FacCliT.dbf");
+  std::string bytes;
+  ASSERT_TRUE(platform::ReadWholeFile(TestFs(), bad, &bytes).ok());
+  bytes[8] = bytes[9] = '\xFF';
+  ASSERT_TRUE(platform::WriteWholeFile(TestFs(), bad, bytes).ok());
   tables::WorkAreas db(TestFs());
   ErrorLog log(&db);
-  RunSummary summary;
-  ASSERT_EQ(RunUpdater(s.root, TestFs(), nullptr, &summary), 0);
-  ASSERT_EQ(summary.companies.size(), 2u);
-  EXPECT_FALSE(summary.companies[0].skipped);
-  EXPECT_TRUE(summary.companies[1].skipped);
-  EXPECT_TRUE(HasProblem(log.RunProblems(), "TempDia"));
+  ASSERT_EQ(RunUpdater(s.root, TestFs()), 0);
+
+  // Each frame's line is the line of the call into the next frame inward.
+  struct Expected {
+    const char* routine;
+    const char* line_holds;  // text of the source line the frame stands at
+  };
+  auto check = [&](const std::vector<FrameSnapshot>& frames, const std::vector<Expected>& chain) {
+    std::vector<FrameSnapshot> ours;
+    for (const auto& f : frames)
+      if (std::string(f.name) != "RUNUPDATER") ours.push_back(f);
+    ASSERT_EQ(ours.size(), chain.size()) << CallSequenceLines(frames).front();
+    for (size_t i = 0; i < chain.size(); ++i) {
+      EXPECT_EQ(ours[i].name, chain[i].routine);
+      EXPECT_NE(SourceLine(ours[i].line).find(chain[i].line_holds), std::string::npos)
+          << ours[i].name << "(" << ours[i].line << "): " << SourceLine(ours[i].line);
+    }
+  };
+
+  // The failed open of the backup, from inside the refill.
+  size_t open_error = log.records.size(), kept_report = log.records.size();
+  for (size_t i = 0; i < log.records.size(); ++i) {
+    const auto& r = log.records[i];
+    if (open_error == log.records.size() && r.file_name.find("_FacCliT") != std::string::npos &&
+        !(r.sub_system && *r.sub_system == updater::kRunSubSystem))
+      open_error = i;
+    if (r.sub_system && *r.sub_system == updater::kRunSubSystem && r.description->find("_FacCliT") != std::string::npos)
+      kept_report = i;
+  }
+  ASSERT_LT(open_error, log.records.size());
+  ASSERT_LT(kept_report, log.records.size());
+  check(log.frames[open_error], {{"REFILLBYNAME", "db_.AppendFrom("},
+                                 {"TABLAS", "RefillByName(\"FacCliT.Dbf\""},
+                                 {"PROCESSCOMPANY", "TABLAS(aTables)"},
+                                 {"ACTUA", "ProcessCompany()"},
+                                 {"MAIN", "RunModal"}});
+  check(log.frames[kept_report], {{"TABLAS", "entries_[name].refilled"},
+                                  {"PROCESSCOMPANY", "TABLAS(aTables)"},
+                                  {"ACTUA", "ProcessCompany()"},
+                                  {"MAIN", "RunModal"}});
+
+  // Parameters and locals as the variables block shows them.
+  const FrameSnapshot& refill = log.frames[open_error][0];
+  ASSERT_EQ(refill.params.size(), 2u);
+  EXPECT_EQ(refill.params[0].text(), "FacCliT.Dbf");
+  EXPECT_EQ(refill.params[1].text(), "FacCliT");
+  ASSERT_EQ(refill.locals.size(), 2u);
+  EXPECT_EQ(refill.locals[0].TypeLetter(), 'L');
+  EXPECT_EQ(refill.locals[1].TypeLetter(), 'N');
+  const FrameSnapshot& actua = log.frames[open_error][3];
+  ASSERT_EQ(actua.params.size(), 2u);
+  EXPECT_EQ(actua.params[1].TypeLetter(), 'O');
+  const FrameSnapshot& tablas = log.frames[open_error][1];
+  ASSERT_EQ(tablas.params.size(), 1u);
+  EXPECT_EQ(tablas.params[0].TypeLetter(), 'A');
+  EXPECT_EQ(tablas.params[0].list().size(), 6u);
+  EXPECT_EQ(CallSequenceLines(log.frames[kept_report]).back().rfind(" Llamado desde MAIN(", 0), 0u);
 }
 
 TEST(UpdateRun, MissingFirstJournalLeavesTheSecondUnmarked) {
